@@ -1,0 +1,340 @@
+// Noise synthesis. Each layer is a main oscillator whose pitch follows a frequency-modulation
+// oscillator and whose amplitude follows a volume-modulation oscillator, shaped by an envelope
+// of up to three linear corners and panned; the layers are summed and clipped.
+#include "voice/noise_generator.h"
+
+#include "voice/allocation.h"
+#include "voice/noise_file.h"
+#include "voice/pitch_table.h"
+#include "voice/render.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qv {
+
+namespace {
+
+std::string last_error;
+
+bool fail(const char* reason) {
+    last_error = reason;
+    return false;
+}
+
+constexpr int32_t NOISE_OUTPUT_RATE_MAX = 44100; // the frame count divides 44100 by the rate
+constexpr int32_t KEY_SPAN_OF_FULL_SCALE = 12800; // full-scale modulation = 50 semitones
+
+int16_t trunc_to_i16(double value) { return static_cast<int16_t>(value); }
+
+double clip_unit(double value) { return value > 1.0 ? 1.0 : (value < -1.0 ? -1.0 : value); }
+
+// One cycle of a sum of overtones (harmonic, amplitude 128) at full volume, clipped to +-1.
+bool overtone_table(std::vector<int16_t>& table, std::span<const VoicePoint> overtones) {
+    if (!allocate_zeroed(table, TABLE_LENGTH))
+        return false;
+    WaveSource source;
+    source.points = overtones.data();
+    source.point_count = static_cast<int32_t>(overtones.size());
+    source.volume = 128;
+    source.length = TABLE_LENGTH;
+    for (int32_t i = 0; i < TABLE_LENGTH; ++i)
+        table[static_cast<std::size_t>(i)] =
+            trunc_to_i16(clip_unit(overtone_value(source, i)) * 32767.0);
+    return true;
+}
+
+// Falling ramp from full scale to almost minus full scale.
+void fill_saw(std::vector<int16_t>& table) {
+    for (int32_t i = 0; i < TABLE_LENGTH; ++i)
+        table[static_cast<std::size_t>(i)] = trunc_to_i16(32767.0 - i * 65534.0 / TABLE_LENGTH);
+}
+
+// Square wave: the first (truncated) half high.
+void fill_rect(std::vector<int16_t>& table) {
+    for (int32_t i = 0; i < TABLE_LENGTH; ++i)
+        table[static_cast<std::size_t>(i)] = i < TABLE_LENGTH / 2 ? 32767 : -32767;
+}
+
+struct OscillatorState {
+    const int16_t* table = nullptr;
+    const int16_t* random = nullptr; // the random table, for NOISE_RANDOM only
+    double phase = 0.0;
+    double increment = 0.0;
+    double depth = 0.0;
+    bool reverse = false;
+    int32_t index = 0;   // random table position
+    int32_t current = 0; // random value interpolated from
+    int32_t delta = 0;   // to the next random value
+};
+
+// NOISE_RANDOM interpolates linearly between successive random values over one cycle;
+// the others read their table, backwards when reversed.
+int32_t oscillator_value(const OscillatorState& osc) {
+    const int32_t p = static_cast<int32_t>(osc.phase);
+    if (osc.random != nullptr)
+        return osc.current + (p * osc.delta) / TABLE_LENGTH;
+    return osc.table[osc.reverse ? TABLE_LENGTH - p - 1 : p];
+}
+
+void advance(OscillatorState& osc, double step) {
+    osc.phase += step;
+    if (osc.phase < TABLE_LENGTH)
+        return;
+    osc.phase -= TABLE_LENGTH;
+    if (osc.phase >= TABLE_LENGTH) // a step beyond a whole cycle restarts it
+        osc.phase = 0.0;
+    if (osc.random != nullptr) {
+        osc.current = osc.random[osc.index];
+        osc.index = osc.index + 1 == RANDOM_TABLE_LENGTH ? 0 : osc.index + 1;
+        osc.delta = osc.random[osc.index] - osc.current;
+    }
+}
+
+OscillatorState prepare_oscillator(const NoiseOscillator& osc, const NoiseTables& tables,
+                                   int32_t rate) {
+    OscillatorState state;
+    state.table = tables.tables[static_cast<std::size_t>(osc.waveform)].data();
+    state.increment = (44100.0 / rate) * (static_cast<double>(osc.frequency) / 100.0);
+    state.depth = static_cast<double>(osc.volume) / 100.0;
+    state.reverse = osc.reverse != 0;
+    if (osc.waveform == NOISE_RANDOM) {
+        state.random = state.table;
+        state.index = static_cast<int32_t>(static_cast<double>(osc.offset) / 100.0 * 44100.0);
+        if (state.index >= RANDOM_TABLE_LENGTH)
+            state.index = 0;
+        state.delta = state.random[state.index];
+    } else {
+        state.phase = TABLE_LENGTH * static_cast<double>(osc.offset) / 100.0;
+        if (state.phase >= TABLE_LENGTH)
+            state.phase = 0.0;
+    }
+    return state;
+}
+
+// Piecewise-linear envelope: from level 0 towards each corner over its duration in frames;
+// corners of zero duration take effect at once.
+struct EnvelopeState {
+    std::array<int64_t, NOISE_MAX_CORNERS> duration{};
+    std::array<double, NOISE_MAX_CORNERS> level{};
+    int32_t count = 0;
+    int32_t index = 0;
+    int64_t counter = 0;
+    double current = 0.0;
+    double delta = 0.0;
+
+    void skip_instant_corners() {
+        while (index < count) {
+            delta = level[static_cast<std::size_t>(index)] - current;
+            if (duration[static_cast<std::size_t>(index)] != 0)
+                break;
+            current = level[static_cast<std::size_t>(index)];
+            ++index;
+        }
+    }
+    double value() const {
+        if (index >= count)
+            return current;
+        return current + static_cast<double>(counter) * delta /
+                             static_cast<double>(duration[static_cast<std::size_t>(index)]);
+    }
+    void advance() {
+        if (index >= count)
+            return;
+        if (++counter == duration[static_cast<std::size_t>(index)]) {
+            counter = 0;
+            current = level[static_cast<std::size_t>(index)];
+            delta = 0.0;
+            ++index;
+            skip_instant_corners();
+        }
+    }
+};
+
+struct LayerState {
+    double pan[2] = {1.0, 1.0};
+    EnvelopeState envelope;
+    OscillatorState main;
+    OscillatorState frequency_mod;
+    OscillatorState volume_mod;
+};
+
+LayerState prepare_layer(const NoiseUnit& unit, const NoiseTables& tables, int32_t rate) {
+    LayerState layer;
+    if (unit.pan < 0)
+        layer.pan[1] = (unit.pan + 100) / 100.0;
+    else if (unit.pan > 0)
+        layer.pan[0] = (100 - unit.pan) / 100.0;
+    const int32_t corners = std::min<int32_t>(
+        std::min<int32_t>(unit.envelope_count, static_cast<int32_t>(unit.envelope.size())),
+        NOISE_MAX_CORNERS);
+    for (int32_t k = 0; k < corners; ++k) {
+        const VoicePoint& corner = unit.envelope[static_cast<std::size_t>(k)];
+        layer.envelope.duration[static_cast<std::size_t>(k)] =
+            (static_cast<int64_t>(rate) * corner.x) / 1000;
+        layer.envelope.level[static_cast<std::size_t>(k)] = corner.y / 100.0;
+    }
+    layer.envelope.count = std::max(corners, 0);
+    layer.envelope.skip_instant_corners();
+    layer.main = prepare_oscillator(unit.main, tables, rate);
+    layer.frequency_mod = prepare_oscillator(unit.frequency_mod, tables, rate);
+    layer.volume_mod = prepare_oscillator(unit.volume_mod, tables, rate);
+    return layer;
+}
+
+// Frequency modulation in keys (1/256 semitone): the random oscillator's raw value, the others
+// scaled so that full scale is 50 semitones; then the oscillator's depth.
+int32_t modulation_key(const OscillatorState& fm) {
+    int32_t f = oscillator_value(fm);
+    if (fm.random == nullptr)
+        f = (f * KEY_SPAN_OF_FULL_SCALE) / NOISE_FULL_SCALE;
+    return static_cast<int32_t>(f * fm.depth);
+}
+
+void advance_layer(LayerState& layer) {
+    const float factor = key_to_frequency(modulation_key(layer.frequency_mod));
+    advance(layer.main, layer.main.increment * factor);
+    advance(layer.frequency_mod, layer.frequency_mod.increment);
+    advance(layer.volume_mod, layer.volume_mod.increment);
+    layer.envelope.advance();
+}
+
+int32_t clip_sample(double sum) {
+    const double s = std::trunc(sum);
+    return static_cast<int32_t>(s > 32767.0 ? 32767.0 : (s < -32767.0 ? -32767.0 : s));
+}
+
+// Runs every frame; `store(sample index, clipped sample)` writes the output.
+template <class Store>
+void synthesise(std::span<LayerState> layers, int32_t frames, int32_t channels, Store store) {
+    std::size_t out = 0;
+    for (int32_t frame = 0; frame < frames; ++frame) {
+        double sum[2] = {0.0, 0.0};
+        for (LayerState& layer : layers) {
+            const double m = oscillator_value(layer.main) * layer.main.depth;
+            const double v = oscillator_value(layer.volume_mod) * layer.volume_mod.depth;
+            const double amplitude = (v + 32767.0) * m / 65534.0;
+            const double level = layer.envelope.value();
+            for (int32_t c = 0; c < channels; ++c)
+                sum[c] += amplitude * layer.pan[c] * level;
+        }
+        for (int32_t c = 0; c < channels; ++c)
+            store(out++, clip_sample(sum[c]));
+        for (LayerState& layer : layers)
+            advance_layer(layer);
+    }
+}
+
+struct Prepared {
+    NoiseTables tables;
+    std::array<LayerState, NOISE_MAX_LAYERS> layers;
+    std::size_t layer_count = 0;
+    int32_t frames = 0;
+};
+
+bool prepare(Prepared& p, NoiseDesign& design, int32_t channels, int32_t rate, int32_t bits) {
+    last_error.clear();
+    if (channels != 1 && channels != 2)
+        return fail("channels must be 1 or 2");
+    if (bits != 8 && bits != 16)
+        return fail("bits must be 8 or 16");
+    if (rate < 1 || rate > NOISE_OUTPUT_RATE_MAX)
+        return fail("rate must be 1 .. 44100");
+    clamp_noise(design);
+    build_pitch_table();
+    if (!build_noise_tables(p.tables))
+        return fail("out of memory");
+    const std::size_t count =
+        std::min(design.units.size(), static_cast<std::size_t>(std::max(design.unit_count, 0)));
+    for (std::size_t i = 0; i < count && p.layer_count < p.layers.size(); ++i)
+        if (design.units[i].enabled)
+            p.layers[p.layer_count++] = prepare_layer(design.units[i], p.tables, rate);
+    p.frames = noise_frame_count(design.length_44k, rate);
+    return true;
+}
+
+} // namespace
+
+int16_t NoiseRandom::next() {
+    const uint32_t t = static_cast<uint32_t>(static_cast<int32_t>(seed_a)) +
+                       static_cast<uint32_t>(seed_b);
+    const uint16_t w = static_cast<uint16_t>(((t & 0xFFu) << 8) | ((t >> 8) & 0xFFu));
+    seed_b = seed_a;
+    seed_a = static_cast<int16_t>(w);
+    return seed_a;
+}
+
+bool build_noise_tables(NoiseTables& tables) {
+    std::vector<VoicePoint> saw2;
+    std::vector<VoicePoint> rect2;
+    try {
+        for (int32_t n = 1; n <= 16; ++n)
+            saw2.push_back({n, 128});
+        for (int32_t n = 1; n <= 15; n += 2)
+            rect2.push_back({n, 128});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const VoicePoint sine[1] = {{1, 128}};
+    auto& t = tables.tables;
+    if (!allocate_zeroed(t[NOISE_NONE], TABLE_LENGTH) || !overtone_table(t[NOISE_SINE], sine) ||
+        !allocate_zeroed(t[NOISE_SAW], TABLE_LENGTH) ||
+        !allocate_zeroed(t[NOISE_RECT], TABLE_LENGTH) ||
+        !allocate_zeroed(t[NOISE_RANDOM], RANDOM_TABLE_LENGTH) ||
+        !overtone_table(t[NOISE_SAW2], saw2) || !overtone_table(t[NOISE_RECT2], rect2)) {
+        tables = NoiseTables{};
+        return false;
+    }
+    fill_saw(t[NOISE_SAW]);
+    fill_rect(t[NOISE_RECT]);
+    NoiseRandom random;
+    for (int16_t& value : t[NOISE_RANDOM])
+        value = random.next();
+    return true;
+}
+
+int32_t noise_frame_count(int32_t length_44k, int32_t rate) {
+    if (rate < 1 || rate > NOISE_OUTPUT_RATE_MAX)
+        return 0;
+    return std::clamp(length_44k, 0, NOISE_MAX_LENGTH_44K) / (NOISE_OUTPUT_RATE_MAX / rate);
+}
+
+bool render_noise(std::vector<uint8_t>& out, NoiseDesign& design, int32_t channels, int32_t rate,
+                  int32_t bits) {
+    std::vector<uint8_t>().swap(out);
+    Prepared p;
+    if (!prepare(p, design, channels, rate, bits))
+        return false;
+    const std::size_t samples = static_cast<std::size_t>(p.frames) * static_cast<std::size_t>(channels);
+    if (!allocate_zeroed(out, samples * static_cast<std::size_t>(bits / 8)))
+        return fail("out of memory");
+    const std::span<LayerState> layers(p.layers.data(), p.layer_count);
+    uint8_t* bytes = out.data();
+    if (bits == 16)
+        synthesise(layers, p.frames, channels, [bytes](std::size_t i, int32_t s) {
+            bytes[2 * i] = static_cast<uint8_t>(s & 0xFF);
+            bytes[2 * i + 1] = static_cast<uint8_t>((s >> 8) & 0xFF);
+        });
+    else
+        synthesise(layers, p.frames, channels, [bytes](std::size_t i, int32_t s) {
+            bytes[i] = static_cast<uint8_t>((s >> 8) + 128); // arithmetic shift
+        });
+    return true;
+}
+
+bool render_noise(std::vector<int16_t>& out, NoiseDesign& design, int32_t channels, int32_t rate) {
+    std::vector<int16_t>().swap(out);
+    Prepared p;
+    if (!prepare(p, design, channels, rate, 16))
+        return false;
+    if (!allocate_zeroed(out, static_cast<std::size_t>(p.frames) * static_cast<std::size_t>(channels)))
+        return fail("out of memory");
+    int16_t* samples = out.data();
+    synthesise(std::span<LayerState>(p.layers.data(), p.layer_count), p.frames, channels,
+               [samples](std::size_t i, int32_t s) { samples[i] = static_cast<int16_t>(s); });
+    return true;
+}
+
+const std::string& noise_render_error() { return last_error; }
+
+} // namespace qv
