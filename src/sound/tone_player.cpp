@@ -1,0 +1,486 @@
+// The tone player's slot table, note control and the mixer that the stream thread calls once
+// per region. All state sits behind the tone lock.
+#include "sound/tone_player.h"
+
+#include "voice/allocation.h"
+#include "voice/pitch_table.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace qv {
+namespace {
+
+constexpr int32_t REFERENCE_KEY = 0x4500;       // basic key that plays a ready sample as rendered
+constexpr float BEAT_FIT_DIVISOR = 2646000.0f;  // 44100 frames x 60 seconds
+constexpr int32_t RING_MASK = DELAY_RING_LENGTH - 1;
+constexpr int32_t MAX_TIME_PAN_DELAY = DELAY_RING_LENGTH - 1;
+
+struct PlayerState {
+    int32_t channels = 0;
+    int32_t rate = 0;
+    int32_t bits = 0;
+    int32_t slot_count = 0;
+    int32_t rate_ratio = 0;
+    int32_t fade_frames = 0;
+    int32_t sample_limit = 0;
+    int32_t ring_position = 0;
+    std::vector<ActiveTone> table;
+};
+
+std::mutex tone_lock;
+PlayerState state;                // guarded by tone_lock
+std::atomic<bool> set_up{false};  // read without the lock so idle calls return at once
+int32_t id_counter = 1;           // guarded by tone_lock; never reset, so the first id is 2
+float song_tempo = 0.0f;          // guarded by tone_lock
+
+void write_to_stderr(std::string_view line) {
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+ToneDebugSink sink_from_environment() {
+    const char* value = std::getenv("QVVOICE_DEBUG");
+    return value != nullptr && value[0] != '\0' ? write_to_stderr : nullptr;
+}
+
+std::atomic<ToneDebugSink> debug_sink{sink_from_environment()};
+
+// Holds a factor to a finite, non-negative value so positions can neither run backwards out of
+// the buffer nor turn into NaN.
+float playable_factor(float factor) {
+    if (!(factor > 0.0f))
+        return 0.0f; // NaN, negative and zero
+    return std::min(factor, FLT_MAX);
+}
+
+int32_t pan_or_default(int32_t value, int32_t fallback) {
+    return value == -1 ? fallback : std::clamp(value, 0, 128);
+}
+
+float unit_step(const VoiceUnit& unit, int32_t body) {
+    float step;
+    if ((unit.voice_flags & VOICE_FLAG_BEAT_FIT) != 0)
+        step = static_cast<float>(body) * song_tempo / (BEAT_FIT_DIVISOR * unit.tuning);
+    else
+        step = key_to_frequency(static_cast<int32_t>(static_cast<uint32_t>(REFERENCE_KEY) -
+                                                     static_cast<uint32_t>(unit.basic_key))) *
+               unit.tuning;
+    return playable_factor(step);
+}
+
+// Copies what the tone needs from a ready sample, bounded by the buffers it really has, so no
+// count from a file can make the mixer read outside them.
+void describe_ready(ToneUnit& tone_unit, const ReadySample& ready) {
+    const std::size_t frames = ready.pcm.size() / 2;
+    tone_unit.head = ready.head;
+    tone_unit.tail = ready.tail;
+    tone_unit.body = static_cast<int32_t>(
+        std::clamp<int64_t>(ready.body, 0, static_cast<int64_t>(std::min<std::size_t>(frames, INT32_MAX))));
+    tone_unit.pcm = ready.pcm.data();
+    tone_unit.envelope_table = ready.envelope_table.data();
+    tone_unit.envelope_length = static_cast<int32_t>(std::clamp<int64_t>(
+        ready.envelope_length, 0,
+        static_cast<int64_t>(std::min<std::size_t>(ready.envelope_table.size(), INT32_MAX))));
+    tone_unit.release_length = std::max(ready.release_length, 0);
+    tone_unit.source = &ready;
+}
+
+int32_t voice_unit_count(const Voice& voice) {
+    const auto stored = static_cast<int64_t>(std::min(voice.units.size(), voice.ready.size()));
+    return static_cast<int32_t>(std::clamp<int64_t>(
+        std::min<int64_t>(voice.unit_count, stored), 0, TONE_UNIT_MAX));
+}
+
+void start_unit(ToneUnit& tone_unit, const VoiceUnit& unit, const ReadySample& ready) {
+    tone_unit.position = 0.0;
+    tone_unit.release_counter = 0;
+    tone_unit.envelope_pos = 0;
+    describe_ready(tone_unit, ready);
+    tone_unit.step = unit_step(unit, tone_unit.body);
+    tone_unit.playing = tone_unit.body > 0 ? 1 : 0; // nothing to read: silent from the start
+    const int32_t start_volume = tone_unit.envelope_length != 0 ? 0 : 128;
+    tone_unit.envelope_volume = start_volume;
+    tone_unit.release_start = start_volume;
+}
+
+ActiveTone* find_active(int32_t id) {
+    for (int32_t s = 0; s < state.slot_count; ++s) {
+        ActiveTone& tone = state.table[s];
+        if (tone.active != 0 && tone.id == id)
+            return &tone;
+    }
+    return nullptr;
+}
+
+void update_active(ActiveTone& tone) {
+    tone.active = (tone.units[0].playing > 0 || tone.units[1].playing > 0) ? 1 : 0;
+}
+
+// After the buffers under a tone changed, a position past the new body cannot be read.
+void refit_position(ToneUnit& tone_unit, uint8_t mode) {
+    if (tone_unit.playing <= 0 || tone_unit.position < tone_unit.body)
+        return;
+    if (mode != 0 && tone_unit.body > 0)
+        tone_unit.position = 0.0;
+    else
+        tone_unit.playing = 0;
+}
+
+void envelope_step(ActiveTone& tone) {
+    for (int32_t u = 0; u < tone.unit_count; ++u) {
+        ToneUnit& tu = tone.units[u];
+        if (tu.playing <= 0 || tu.envelope_length == 0)
+            continue;
+        if (tone.key_held != 0) {
+            if (tu.envelope_pos < tu.envelope_length) {
+                tu.envelope_volume = tu.envelope_table[tu.envelope_pos];
+                ++tu.envelope_pos;
+            }
+            continue;
+        }
+        if (tu.envelope_pos < tu.release_length) {
+            // 64-bit product: a hostile release length can exceed what 32 bits hold.
+            tu.envelope_volume = static_cast<int32_t>(
+                tu.release_start -
+                static_cast<int64_t>(tu.release_start) * tu.envelope_pos / tu.release_length);
+        } else {
+            tu.playing = 0;
+            tu.envelope_volume = 0;
+        }
+        if (tu.envelope_pos < INT32_MAX)
+            ++tu.envelope_pos;
+    }
+}
+
+int32_t unit_value(const ActiveTone& tone, const ToneUnit& tu, int32_t channel,
+                   int32_t out_channels, int32_t fade_frames) {
+    const auto i = static_cast<std::size_t>(tu.position);
+    int32_t v;
+    if (out_channels == 2)
+        v = tu.pcm[2 * i + static_cast<std::size_t>(channel)];
+    else
+        v = (tu.pcm[2 * i] + tu.pcm[2 * i + 1]) / 2;
+    v = v * tone.velocity / 128;
+    v = v * tone.pan_volume[channel] / 64;
+    if (tu.release_length != 0)
+        v = v * tu.envelope_volume / 128;
+    else if (tone.mode != 0 && tu.release_counter > tone.release_frames - fade_frames)
+        v = (tone.release_frames - tu.release_counter) * v / fade_frames;
+    return v;
+}
+
+void advance(ActiveTone& tone, int32_t rate_ratio) {
+    for (int32_t u = 0; u < tone.unit_count; ++u) {
+        ToneUnit& tu = tone.units[u];
+        if (tu.playing <= 0)
+            continue; // a stopped unit never plays again; its counters no longer matter
+        tu.position += static_cast<double>(tone.frequency) * static_cast<double>(tu.step) *
+                       static_cast<double>(rate_ratio);
+        if (tone.mode != 0) {
+            if (tu.position >= tu.body) {
+                tu.position -= tu.body;
+                if (tu.position >= tu.body)
+                    tu.position = 0.0;
+            }
+            if (tu.tail == 0 && tu.release_length == 0 && tone.key_held == 0)
+                ++tu.release_counter;
+        } else {
+            if (tu.position >= tu.body)
+                tu.playing = 0;
+            if (tone.key_held == 0)
+                ++tu.release_counter;
+        }
+        if (tu.release_counter >= tone.release_frames)
+            tu.playing = 0;
+    }
+    update_active(tone);
+}
+
+// One output frame: envelope step, the slots' contributions through their delay rings, then
+// the advance of every position.
+void compute_frame(int32_t (&frame)[2]) {
+    PlayerState& st = state;
+    ActiveTone* const table = st.table.data();
+    for (int32_t s = 0; s < st.slot_count; ++s)
+        if (table[s].active != 0)
+            envelope_step(table[s]);
+
+    for (int32_t ch = 0; ch < st.channels; ++ch) {
+        int32_t sum = 0;
+        for (int32_t s = 0; s < st.slot_count; ++s) {
+            ActiveTone& tone = table[s];
+            int32_t contribution = 0;
+            if (tone.active != 0) {
+                for (int32_t u = 0; u < tone.unit_count; ++u)
+                    if (tone.units[u].playing > 0)
+                        contribution += unit_value(tone, tone.units[u], ch, st.channels,
+                                                   st.fade_frames);
+            }
+            tone.delay_ring[ch][st.ring_position] = contribution;
+            sum += tone.delay_ring[ch][(st.ring_position - tone.pan_delay[ch]) & RING_MASK];
+        }
+        if (st.bits == 8)
+            sum >>= 8;
+        sum = std::clamp(sum, -st.sample_limit, st.sample_limit);
+        frame[ch] = st.bits == 8 ? sum + 128 : sum;
+    }
+
+    for (int32_t s = 0; s < st.slot_count; ++s)
+        if (table[s].active != 0)
+            advance(table[s], st.rate_ratio);
+    st.ring_position = (st.ring_position + 1) & RING_MASK;
+}
+
+void add_sample(uint8_t* sample, int32_t value, int32_t bits) {
+    if (bits == 8) {
+        sample[0] = static_cast<uint8_t>(std::clamp(sample[0] + value - 128, 1, 255));
+        return;
+    }
+    const auto current = static_cast<int16_t>(static_cast<uint16_t>(sample[0] | (sample[1] << 8)));
+    const int32_t s = std::clamp(current + value, -32766, 32766);
+    const auto bitsv = static_cast<uint16_t>(static_cast<int16_t>(s));
+    sample[0] = static_cast<uint8_t>(bitsv & 0xFF);
+    sample[1] = static_cast<uint8_t>(bitsv >> 8);
+}
+
+void emit_debug_line(int32_t mode, float frea, int32_t vpan, int32_t vel, int32_t tpan) {
+    const ToneDebugSink sink = debug_sink.load(std::memory_order_relaxed);
+    if (sink == nullptr)
+        return;
+    char line[160];
+    const int n = std::snprintf(line, sizeof line, "mode:%d / frea:%f / vpan:%d / vel:%d / tpan:%d\n",
+                                mode & 0xFF, static_cast<double>(frea), vpan, vel, tpan);
+    if (n > 0)
+        sink(std::string_view(line, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof line - 1)));
+}
+
+} // namespace
+
+namespace TonePlayer {
+
+bool initialize(int32_t channels, int32_t rate, int32_t bits, int32_t slot_count) {
+    if (set_up.load()) {
+        release();
+        return false;
+    }
+    const bool format_ok = (channels == 1 || channels == 2) && (bits == 8 || bits == 16) &&
+                           rate >= 100 && rate <= 44100 && slot_count >= 1 &&
+                           slot_count <= TONE_SLOT_MAX;
+    if (!format_ok)
+        return false;
+    std::lock_guard guard(tone_lock);
+    if (!allocate_zeroed(state.table, static_cast<std::size_t>(slot_count)))
+        return false;
+    state.channels = channels;
+    state.rate = rate;
+    state.bits = bits;
+    state.slot_count = slot_count;
+    state.rate_ratio = 44100 / rate;
+    state.fade_frames = rate / 100;
+    state.sample_limit = bits == 8 ? 127 : 32767;
+    state.ring_position = 0;
+    set_up.store(true);
+    return true;
+}
+
+void release() {
+    std::lock_guard guard(tone_lock);
+    std::vector<ActiveTone>().swap(state.table);
+    state.slot_count = 0;
+    set_up.store(false);
+}
+
+bool is_set_up() { return set_up.load(); }
+
+int32_t start_tone(const Voice& voice, int32_t mode, float frea, int32_t vpan, int32_t vel,
+                   int32_t tpan) {
+    if (!set_up.load())
+        return -1;
+    int32_t id = -1;
+    {
+        std::lock_guard guard(tone_lock);
+        auto slot = std::find_if(state.table.begin(), state.table.end(),
+                                 [](const ActiveTone& t) { return t.active == 0; });
+        if (slot != state.table.end()) {
+            ActiveTone& tone = *slot;
+            const int32_t voice_pan = pan_or_default(vpan, CENTRE_PAN);
+            const int32_t time_pan = pan_or_default(tpan, CENTRE_PAN);
+            const int32_t velocity = pan_or_default(vel, DEFAULT_VELOCITY);
+            id_counter = id_counter == INT32_MAX ? 2 : id_counter + 1;
+            id = id_counter;
+
+            tone.key_held = 1;
+            tone.active = 1;
+            tone.frequency = playable_factor(frea);
+            tone.velocity = velocity;
+            tone.id = id;
+            tone.mode = static_cast<uint8_t>(mode & 0xFF);
+            tone.release_frames = state.rate * 100 / 1000;
+            tone.unit_count = voice_unit_count(voice);
+
+            tone.pan_volume[0] = tone.pan_volume[1] = 64;
+            tone.pan_delay[0] = tone.pan_delay[1] = 0;
+            if (state.channels == 2) {
+                if (voice_pan >= 64)
+                    tone.pan_volume[0] = 128 - voice_pan;
+                else
+                    tone.pan_volume[1] = voice_pan;
+                if (time_pan >= 64)
+                    tone.pan_delay[0] = std::min(time_pan - 64, MAX_TIME_PAN_DELAY) / state.rate_ratio;
+                else
+                    tone.pan_delay[1] = std::min(64 - time_pan, MAX_TIME_PAN_DELAY) / state.rate_ratio;
+            }
+            tone.units[0].playing = tone.units[1].playing = 0;
+            for (int32_t u = 0; u < tone.unit_count; ++u)
+                start_unit(tone.units[u], voice.units[u], voice.ready[u]);
+        }
+    }
+    emit_debug_line(mode, frea, vpan, vel, tpan);
+    return id;
+}
+
+void stop_tone(int32_t id, ToneStop how) {
+    if (!set_up.load())
+        return;
+    std::lock_guard guard(tone_lock);
+    ActiveTone* tone = find_active(id);
+    if (tone == nullptr)
+        return;
+    tone->key_held = 0;
+    for (ToneUnit& tu : tone->units) {
+        if (how == ToneStop::Immediate) {
+            tu.playing = 0;
+        } else {
+            tu.release_start = tu.envelope_volume;
+            tu.envelope_pos = 0;
+        }
+    }
+    if (how == ToneStop::Immediate)
+        tone->active = 0;
+}
+
+void set_tone_frequency(int32_t id, float frea) {
+    if (!set_up.load())
+        return;
+    std::lock_guard guard(tone_lock);
+    if (ActiveTone* tone = find_active(id))
+        tone->frequency = playable_factor(frea);
+}
+
+// Runs on the stream thread once per region: allocates nothing, does no input or output, and
+// holds the tone lock for the whole region.
+void mix(std::span<uint8_t> buffer) {
+    if (!set_up.load())
+        return;
+    std::lock_guard guard(tone_lock);
+    const int32_t channels = state.channels;
+    const int32_t bits = state.bits;
+    const std::size_t bytes_per_sample = bits == 8 ? 1 : 2;
+    const std::size_t samples = buffer.size() / bytes_per_sample;
+    uint8_t* out = buffer.data();
+    int32_t frame[2] = {0, 0};
+    for (std::size_t c = 0; c < samples; ++c) {
+        const auto ch = static_cast<int32_t>(c % static_cast<std::size_t>(channels));
+        if (ch == 0)
+            compute_frame(frame);
+        add_sample(out + c * bytes_per_sample, frame[ch], bits);
+    }
+}
+
+int32_t active_tone_count() {
+    if (!set_up.load())
+        return 0;
+    std::lock_guard guard(tone_lock);
+    return static_cast<int32_t>(std::count_if(state.table.begin(), state.table.end(),
+                                              [](const ActiveTone& t) { return t.active != 0; }));
+}
+
+bool tone_slot(int32_t index, ActiveTone& out) {
+    if (!set_up.load())
+        return false;
+    std::lock_guard guard(tone_lock);
+    if (index < 0 || index >= state.slot_count)
+        return false;
+    out = state.table[static_cast<std::size_t>(index)];
+    return true;
+}
+
+namespace {
+
+void refresh_tones_of(const ReadySample& live) {
+    for (ActiveTone& tone : state.table) {
+        if (tone.active == 0)
+            continue;
+        for (int32_t u = 0; u < tone.unit_count; ++u) {
+            ToneUnit& tu = tone.units[u];
+            if (tu.source != &live)
+                continue;
+            describe_ready(tu, live);
+            refit_position(tu, tone.mode);
+        }
+        update_active(tone);
+    }
+}
+
+} // namespace
+
+void swap_ready(ReadySample& live, ReadySample& fresh) {
+    std::lock_guard guard(tone_lock);
+    std::swap(live, fresh);
+    refresh_tones_of(live);
+}
+
+void swap_ready(std::span<ReadySample> live, std::span<ReadySample> fresh) {
+    const std::size_t n = std::min(live.size(), fresh.size());
+    std::lock_guard guard(tone_lock);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::swap(live[i], fresh[i]);
+        refresh_tones_of(live[i]);
+    }
+}
+
+void swap_voice(Voice& live, Voice& fresh) {
+    std::lock_guard guard(tone_lock);
+    std::swap(live, fresh);
+    // The old ready samples now sit in `fresh`; move their tones to the same index in `live`.
+    const ReadySample* old_begin = fresh.ready.data();
+    const ReadySample* old_end = old_begin + fresh.ready.size();
+    const std::size_t live_units = static_cast<std::size_t>(voice_unit_count(live));
+    const std::less<const ReadySample*> before;
+    for (ActiveTone& tone : state.table) {
+        if (tone.active == 0)
+            continue;
+        for (int32_t u = 0; u < tone.unit_count; ++u) {
+            ToneUnit& tu = tone.units[u];
+            if (tu.source == nullptr || before(tu.source, old_begin) || !before(tu.source, old_end))
+                continue;
+            const auto index = static_cast<std::size_t>(tu.source - old_begin);
+            if (index >= live_units) {
+                tu.playing = 0;
+                tu.source = nullptr;
+                continue;
+            }
+            describe_ready(tu, live.ready[index]);
+            tu.step = unit_step(live.units[index], tu.body);
+            refit_position(tu, tone.mode);
+        }
+        update_active(tone);
+    }
+}
+
+void set_debug_sink(ToneDebugSink sink) { debug_sink.store(sink); }
+
+void set_song_tempo(float beats_per_minute) {
+    std::lock_guard guard(tone_lock);
+    song_tempo = beats_per_minute;
+}
+
+} // namespace TonePlayer
+} // namespace qv

@@ -1,0 +1,117 @@
+// "config.bin" and the Config command's sequence around the stream.
+#include "sound/tone_quality.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "voice/atomic_file.h"
+#include "voice/render_format.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::size_t CODE_SIZE = 32;
+constexpr std::size_t RECORD_SIZE = 20;
+
+uint32_t read_u32_le(const uint8_t* bytes) {
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+void put_u32_le(uint8_t* bytes, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+bool read_record(std::FILE* file, ToneQuality& record) {
+    uint8_t code[CODE_SIZE];
+    uint8_t fields[RECORD_SIZE];
+    if (std::fread(code, 1, CODE_SIZE, file) != CODE_SIZE ||
+        std::memcmp(code, TONE_QUALITY_CODE.data(), CODE_SIZE) != 0)
+        return false;
+    if (std::fread(fields, 1, RECORD_SIZE, file) != RECORD_SIZE)
+        return false;
+    record.rate = static_cast<int32_t>(read_u32_le(fields));
+    record.bits = static_cast<int32_t>(read_u32_le(fields + 4));
+    record.channels = static_cast<int32_t>(read_u32_le(fields + 8));
+    record.buffer_seconds = std::bit_cast<float>(read_u32_le(fields + 12));
+    record.device = static_cast<int32_t>(read_u32_le(fields + 16));
+    return true;
+}
+
+} // namespace
+
+void ToneQuality::set_defaults(ToneQuality& record) { record = ToneQuality{}; }
+
+bool ToneQuality::load(const std::string& path, ToneQuality& record) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ToneQuality read{};
+    const bool ok = file && read_record(file, read);
+    if (file)
+        std::fclose(file);
+    record = ok ? read : ToneQuality{};
+    return ok;
+}
+
+bool ToneQuality::save(const std::string& path, const ToneQuality& record) {
+    uint8_t bytes[TONE_QUALITY_FILE_SIZE];
+    std::memcpy(bytes, TONE_QUALITY_CODE.data(), CODE_SIZE);
+    put_u32_le(bytes + 32, static_cast<uint32_t>(record.rate));
+    put_u32_le(bytes + 36, static_cast<uint32_t>(record.bits));
+    put_u32_le(bytes + 40, static_cast<uint32_t>(record.channels));
+    put_u32_le(bytes + 44, std::bit_cast<uint32_t>(record.buffer_seconds));
+    put_u32_le(bytes + 48, static_cast<uint32_t>(record.device));
+    return write_file_atomically(path, [&](std::FILE* file) {
+        return std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
+    });
+}
+
+StreamSettings ToneQuality::stream_settings(const ToneQuality& record) {
+    StreamSettings settings;
+    settings.channels = record.channels;
+    settings.rate = record.rate;
+    settings.bits = record.bits;
+    // int32 times float32 is a float32 product; a file can hold any bit pattern there.
+    const float frames = static_cast<float>(record.rate) * record.buffer_seconds;
+    settings.buffer_frames = std::isfinite(frames) && frames > -2147483648.0f &&
+                                     frames < 2147483648.0f
+                                 ? static_cast<int32_t>(frames)
+                                 : 0;
+    settings.device = record.device == 1 ? StreamDevice::DirectSound : StreamDevice::WaveMapper;
+    return settings;
+}
+
+ToneQuality& ToneQuality::current() {
+    static ToneQuality in_force;
+    return in_force;
+}
+
+ConfigResult ToneQuality::apply_config(const ToneQuality& accepted, const std::string& config_path,
+                                       const ConfigSteps& steps) {
+    (void)save(config_path, accepted); // the command goes on whether or not this worked
+    current() = accepted;
+    RenderFormat::set(accepted.channels, accepted.rate, accepted.bits);
+    if (steps.release_held_notes)
+        steps.release_held_notes();
+    ConfigResult result;
+    if (!SoundStream::close()) {
+        result = {false, "release active tone", true, {}};
+        return result;
+    }
+    if (!SoundStream::open(stream_settings(accepted), STREAM_TONE_SLOTS)) {
+        result = {false, "initialize active tone", true, SoundStream::last_error()};
+        return result;
+    }
+    if (steps.build_ready_samples && !steps.build_ready_samples()) {
+        result = {false, "ready sample", false, {}};
+        return result;
+    }
+    if (steps.update_waves_and_envelopes)
+        steps.update_waves_and_envelopes();
+    return result;
+}
+
+} // namespace qv
