@@ -55,8 +55,8 @@ bool copy_pcm(PcmSample& destination, const PcmSample& source) {
         release_pcm(destination);
         return false;
     }
-    std::memcpy(data.data(), source.data.data(),
-                std::min(data.size(), source.data.size()));
+    if (!data.empty() && !source.data.empty())
+        std::memcpy(data.data(), source.data.data(), std::min(data.size(), source.data.size()));
     destination.channels = source.channels;
     destination.samples_per_second = source.samples_per_second;
     destination.bits_per_sample = source.bits_per_sample;
