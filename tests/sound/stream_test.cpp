@@ -1,0 +1,174 @@
+// The sound stream on the memory device (refill thread, silence then mix, open and close
+// rules), and the real devices failing fast and readably when there is no sound server.
+#include "sound/stream.h"
+#include "sound/tone_player.h"
+#include "voice/pitch_table.h"
+
+#include "sound_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+using test::constant_pcm;
+using test::counting_pcm;
+using test::make_voice;
+
+StreamSettings capture_settings(int32_t channels, int32_t rate, int32_t bits, int32_t frames) {
+    StreamSettings s;
+    s.channels = channels;
+    s.rate = rate;
+    s.bits = bits;
+    s.buffer_frames = frames;
+    s.device = StreamDevice::Capture;
+    return s;
+}
+
+class StreamTest : public ::testing::Test {
+protected:
+    void SetUp() override { build_pitch_table(); }
+    void TearDown() override { SoundStream::close(); }
+
+    static std::vector<uint8_t> next_region() {
+        std::vector<uint8_t> region(static_cast<std::size_t>(SoundStream::region_bytes()));
+        EXPECT_TRUE(SoundStream::capture_next(region));
+        return region;
+    }
+};
+
+TEST(BufferFrames, AreTheIntegerPartOfRateTimesSeconds) {
+    EXPECT_EQ(buffer_frames_for(44100, 0.1), 4410);
+    EXPECT_EQ(buffer_frames_for(11025, 0.01), 110);
+    EXPECT_EQ(buffer_frames_for(22050, 1.0), 22050);
+    EXPECT_EQ(buffer_frames_for(44100, 0.0505), 2227);
+}
+
+TEST_F(StreamTest, AStreamWithoutTonesProducesSilenceInItsFormat) {
+    struct Case { int32_t channels, bits; uint8_t silence; };
+    for (const Case c : {Case{2, 16, 0}, Case{1, 8, 128}}) {
+        ASSERT_TRUE(SoundStream::open(capture_settings(c.channels, 22050, c.bits, 220), STREAM_TONE_SLOTS));
+        EXPECT_EQ(SoundStream::region_bytes(), 220 * c.channels * c.bits / 8);
+        for (int r = 0; r < 3; ++r)
+            for (uint8_t b : next_region())
+                ASSERT_EQ(b, c.silence);
+        EXPECT_EQ(SoundStream::captured_regions(), 3);
+        EXPECT_TRUE(SoundStream::close());
+    }
+}
+
+TEST_F(StreamTest, EachRegionIsSilenceThenTheMixOfTheActiveTones) {
+    const Voice voice = make_voice({{counting_pcm(300)}});
+    ASSERT_TRUE(SoundStream::open(capture_settings(2, 44100, 16, 441), STREAM_TONE_SLOTS));
+    TonePlayer::start_tone(voice, 1, 1.5f, 20, 100, 90);
+    std::vector<uint8_t> streamed;
+    for (int r = 0; r < 3; ++r) {
+        const auto region = next_region();
+        streamed.insert(streamed.end(), region.begin(), region.end());
+    }
+    ASSERT_TRUE(SoundStream::close());
+
+    // The same note mixed directly into silent buffers of the same size.
+    ASSERT_TRUE(TonePlayer::initialize(2, 44100, 16, STREAM_TONE_SLOTS));
+    TonePlayer::start_tone(voice, 1, 1.5f, 20, 100, 90);
+    std::vector<uint8_t> direct;
+    for (int r = 0; r < 3; ++r) {
+        std::vector<uint8_t> region(441 * 4, 0);
+        TonePlayer::mix(region);
+        direct.insert(direct.end(), region.begin(), region.end());
+    }
+    TonePlayer::release();
+    EXPECT_EQ(streamed, direct);
+    EXPECT_NE(streamed, std::vector<uint8_t>(streamed.size(), 0)); // the note is in region one
+}
+
+TEST_F(StreamTest, OpeningAnOpenStreamClosesItAndFails) {
+    ASSERT_TRUE(SoundStream::open(capture_settings(2, 44100, 16, 441), STREAM_TONE_SLOTS));
+    EXPECT_FALSE(SoundStream::open(capture_settings(2, 44100, 16, 441), STREAM_TONE_SLOTS));
+    EXPECT_FALSE(SoundStream::is_open());
+    EXPECT_FALSE(TonePlayer::is_set_up());
+    EXPECT_FALSE(SoundStream::close());
+}
+
+TEST_F(StreamTest, FormatReportsTheOpenStreamAndZerosWhenClosed) {
+    int32_t channels = -1, rate = -1, bits = -1, frames = -1;
+    EXPECT_FALSE(SoundStream::format(&channels, &rate, &bits, &frames));
+    EXPECT_EQ(channels + rate + bits + frames, 0);
+    ASSERT_TRUE(SoundStream::open(capture_settings(1, 11025, 8, 110), STREAM_TONE_SLOTS));
+    EXPECT_TRUE(SoundStream::format(&channels, &rate, nullptr, &frames));
+    EXPECT_EQ(channels, 1);
+    EXPECT_EQ(rate, 11025);
+    EXPECT_EQ(frames, 110);
+    EXPECT_TRUE(SoundStream::close());
+    EXPECT_FALSE(SoundStream::close()); // the second close fails quietly
+    EXPECT_FALSE(SoundStream::format(nullptr, &rate, nullptr, nullptr));
+    EXPECT_EQ(rate, 0);
+}
+
+TEST_F(StreamTest, SettingsItCannotPlayAreRefusedWithAReason) {
+    const StreamSettings bad[] = {capture_settings(3, 44100, 16, 441), capture_settings(2, 44100, 24, 441),
+                                  capture_settings(2, 44100, 16, 0), capture_settings(2, 44100, 16, 1 << 30),
+                                  capture_settings(2, 96000, 16, 441)};
+    for (const StreamSettings& s : bad) {
+        EXPECT_FALSE(SoundStream::open(s, STREAM_TONE_SLOTS));
+        EXPECT_FALSE(SoundStream::last_error().empty());
+        EXPECT_FALSE(TonePlayer::is_set_up());
+    }
+}
+
+TEST_F(StreamTest, ToneIdsKeepCountingAcrossReopenings) {
+    const Voice voice = make_voice({{constant_pcm(10, 1, 1)}});
+    ASSERT_TRUE(SoundStream::open(capture_settings(2, 44100, 16, 441), STREAM_TONE_SLOTS));
+    const int32_t first = TonePlayer::start_tone(voice, 1, 1.0f, -1, -1, -1);
+    ASSERT_TRUE(SoundStream::close());
+    EXPECT_EQ(TonePlayer::start_tone(voice, 1, 1.0f, -1, -1, -1), -1); // closed: no player
+    ASSERT_TRUE(SoundStream::open(capture_settings(2, 44100, 16, 441), STREAM_TONE_SLOTS));
+    EXPECT_EQ(TonePlayer::start_tone(voice, 1, 1.0f, -1, -1, -1), first + 1);
+}
+
+TEST_F(StreamTest, CaptureCallsFailWhenNoCaptureStreamIsOpen) {
+    std::vector<uint8_t> region(1764);
+    EXPECT_FALSE(SoundStream::capture_next(region));
+    ASSERT_TRUE(SoundStream::open(capture_settings(2, 44100, 16, 441), STREAM_TONE_SLOTS));
+    std::vector<uint8_t> wrong(100);
+    EXPECT_FALSE(SoundStream::capture_next(wrong));
+    EXPECT_TRUE(SoundStream::capture_next(region));
+}
+
+// Both real devices pointed at a server that does not exist: the open fails quickly and the
+// reason is the device's own words.
+TEST_F(StreamTest, RealDevicesWithoutAServerFailFastWithTheirReason) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("qv-no-server-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / ".asoundrc") << "pcm.!default { type pulse }\nctl.!default { type pulse }\n";
+    const std::string server = "unix:" + (dir / "no-such.sock").string();
+    ::setenv("PULSE_SERVER", server.c_str(), 1);
+    ::setenv("HOME", dir.c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+
+    struct Case { StreamDevice device; const char* prefix; };
+    for (const Case c : {Case{StreamDevice::DirectSound, "PulseAudio"}, Case{StreamDevice::WaveMapper, "ALSA"}}) {
+        StreamSettings s = capture_settings(2, 44100, 16, 4410);
+        s.device = c.device;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(SoundStream::open(s, STREAM_TONE_SLOTS));
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(took, std::chrono::milliseconds(1500));
+        EXPECT_EQ(SoundStream::last_error().rfind(c.prefix, 0), 0u) << SoundStream::last_error();
+        EXPECT_FALSE(TonePlayer::is_set_up());
+        EXPECT_FALSE(SoundStream::is_open());
+    }
+    ::unsetenv("PULSE_SERVER");
+    fs::remove_all(dir);
+}
+
+} // namespace
+} // namespace qv
