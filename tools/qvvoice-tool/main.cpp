@@ -11,6 +11,8 @@ namespace qvtool {
 std::span<const Verb> verbs() {
     static const std::array table{
         Verb{"info", "FILE", run_info},
+        Verb{"describe", "FILE", run_describe},
+        Verb{"ready", "FILE OUT.wav", run_ready},
     };
     return table;
 }

@@ -20,6 +20,8 @@ struct Verb {
 };
 
 int run_info(Args args);
+int run_describe(Args args);
+int run_ready(Args args);
 
 // Every verb the tool knows, in the order --help lists them.
 std::span<const Verb> verbs();
