@@ -13,6 +13,11 @@ std::span<const Verb> verbs() {
         Verb{"info", "FILE", run_info},
         Verb{"describe", "FILE", run_describe},
         Verb{"ready", "FILE OUT.wav", run_ready},
+        Verb{"render", "FILE OUT.wav [--key K] [--hold S] [--rate R] [--bits B] [--channels C] [--buffer SEC] [--loop]", run_render},
+#ifdef QV_TOOL_GUI
+        Verb{"sheet", "[--bitmaps DIR] OUT.png", run_sheet},
+        Verb{"logo", "[--scale N] OUT.png", run_logo},
+#endif
     };
     return table;
 }

@@ -22,6 +22,9 @@ struct Verb {
 int run_info(Args args);
 int run_describe(Args args);
 int run_ready(Args args);
+int run_render(Args args);
+int run_sheet(Args args); // built with the GUI only
+int run_logo(Args args);  // built with the GUI only
 
 // Every verb the tool knows, in the order --help lists them.
 std::span<const Verb> verbs();
