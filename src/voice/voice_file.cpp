@@ -157,7 +157,7 @@ bool read_wave(Reader& r, VoiceWave& wave) {
     if (wave.kind == WAVE_COORDINATE && !r.varint(wave.resolution))
         return false;
     if (!r.fits(wave.point_count, MIN_POINT_BYTES))
-        return fail("the wave point count is out of range");
+        return fail("the wave point count is negative or exceeds the file");
     if (!allocate_zeroed(wave.points, static_cast<std::size_t>(wave.point_count)))
         return fail("out of memory");
     if (wave.kind == WAVE_OVERTONE)
@@ -180,7 +180,7 @@ bool read_envelope(Reader& r, VoiceEnvelope& e) {
         return fail("the envelope has an unsupported shape");
     const int64_t total = int64_t{e.head_count} + 1;
     if (e.head_count < 0 || !r.fits(total, MIN_POINT_BYTES))
-        return fail("the envelope point count is out of range");
+        return fail("the envelope point count is negative or exceeds the file");
     if (!allocate_zeroed(e.points, static_cast<std::size_t>(total)))
         return fail("out of memory");
     return read_points(r, e.points);
@@ -227,7 +227,7 @@ bool read_header(Reader& r, int32_t& unit_count) {
     if (!r.varint(unit_count))
         return false;
     if (!r.fits(unit_count, MIN_UNIT_BYTES))
-        return fail("the unit count is out of range");
+        return fail("the unit count is negative or exceeds the file");
     return true;
 }
 
