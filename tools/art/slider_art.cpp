@@ -69,7 +69,7 @@ void logo_plates(Canvas& c) {
         rivet(c, x, y);
 
     panel(c, {0, 120, 232, 152});
-    logo_shapes(c, 52, 128, SHADOW, SILVER);
+    logo_shapes(c, 52, 128, SHADOW, WHITE);
     for (auto [x, y] : {std::pair{5, 125}, {225, 125}, {5, 145}, {225, 145}})
         rivet(c, x, y);
 }

@@ -9,17 +9,14 @@ namespace {
 constexpr Look LOOKS[] = {Look::Normal, Look::Hover, Look::Pressed};
 
 // The overtone knob: a box wide enough for a three-digit amplitude, dark blue when idle or
-// dragged, green under the pointer.
+// dragged, green under the pointer. It stays plain: a negative amplitude puts its minus sign
+// anywhere from x + 4 on.
 void overtone_knob(Canvas& c, int32_t x, bool hover) {
     const Rect r{x, 0, x + 40, 16};
     c.outline(r, INK);
     const Rect inner{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
     c.fill(inner, hover ? DKGREEN : BLUE);
     c.edges(inner, hover ? GREEN : SKY, hover ? INK : NAVY);
-    // Grip lines at both ends, clear of the digits drawn at x + 12 .. x + 36.
-    for (int32_t gx : {x + 4, x + 7})
-        c.vline(gx, 4, 12, hover ? GREEN : SKY);
-    c.vline(x + 37, 4, 12, hover ? GREEN : SKY);
 }
 
 void lamp(Canvas& c, int32_t x, int32_t y, uint8_t face, uint8_t shade) {
