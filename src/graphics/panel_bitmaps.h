@@ -10,6 +10,7 @@ namespace qv {
 
 struct PanelBitmap {
     std::string_view name; // resource name
+    std::string_view slot_name;
     int32_t slot;
     int32_t width; // the size the artwork must have
     int32_t height;

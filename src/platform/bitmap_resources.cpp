@@ -9,9 +9,7 @@
 // The embedded resources live in this static library; registering them by hand keeps them
 // linked in. The macro must stand outside every namespace.
 static void register_resources() {
-#ifdef QV_HAVE_BITMAP_RESOURCES
     Q_INIT_RESOURCE(resources);
-#endif
 }
 
 namespace {

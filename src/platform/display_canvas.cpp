@@ -1,6 +1,8 @@
 // Presenting the back buffer in a Qt widget.
 #include "platform/display_canvas.h"
 
+#include "platform/image_host.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -15,10 +17,8 @@ int32_t DisplayCanvas::client_width() const { return width(); }
 int32_t DisplayCanvas::client_height() const { return height(); }
 
 void DisplayCanvas::present(const ImageView& area) {
-    const QImage view(reinterpret_cast<const uchar*>(area.pixels.data()), area.width, area.height,
-                      static_cast<qsizetype>(area.stride) * 4, QImage::Format_RGB32);
     // The view points into the back buffer, which the next frame overwrites: keep a copy.
-    frame_ = view.copy();
+    frame_ = image_of(area).copy();
     // A magnified display shows its frame at the widget's logical size.
     frame_.setDevicePixelRatio(Display::magnification());
     update();

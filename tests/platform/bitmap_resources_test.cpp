@@ -149,3 +149,37 @@ TEST_F(BitmapFolderTest, MissingBrokenAndStrangeNamesAreRefused) {
 
 } // namespace
 } // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST(EmbeddedBitmaps, EveryPanelBitmapLoadsAtItsSlotSize) {
+    qt_app();
+    platform::set_bitmap_folder(QStringLiteral(":/bitmaps"));
+    platform::install_bitmap_decoder();
+    Display::release();
+    ASSERT_TRUE(Display::create());
+    ASSERT_TRUE(Display::create_surfaces(592, 288, 1));
+    load_panel_surfaces();
+    for (const PanelBitmap& b : PANEL_BITMAPS) {
+        SCOPED_TRACE(std::string(b.name));
+        const SurfaceSlot* s = Display::slot(b.slot);
+        ASSERT_NE(s->surface, nullptr);
+        EXPECT_EQ(std::string(s->name.data()), b.name);
+        EXPECT_EQ(s->width, b.width);
+        EXPECT_EQ(s->height, b.height);
+        EXPECT_FALSE(s->system_memory);
+    }
+    for (const int32_t canvas : {SLOT_WAVE_CANVAS, SLOT_ENVELOPE_CANVAS}) {
+        const SurfaceSlot* s = Display::slot(canvas);
+        ASSERT_NE(s->surface, nullptr);
+        EXPECT_EQ(s->origin, SlotOrigin::Blank);
+        EXPECT_TRUE(s->system_memory);
+        EXPECT_EQ(s->width, CANVAS_WIDTH);
+        EXPECT_EQ(s->height, CANVAS_HEIGHT);
+    }
+    Display::release();
+}
+
+} // namespace
+} // namespace qv::test
