@@ -17,8 +17,8 @@ using Icon = std::initializer_list<std::string_view>;
 // Ten by eight pixels each, drawn on the button's face.
 const Icon PRESET_ICONS[] = {
     // sine
-    {".##.......", "#..#......", "#..#......", "....#.....", ".....#....", "......#..#",
-     "......#..#", ".......##."},
+    {"..##......", ".#..#.....", "#....#....", "#....#....", ".....#...#", "......#..#",
+     ".......##."},
     // triangle
     {"..........", "....##....", "...#..#...", "..#....#..", ".#......#.", "#........#"},
     // sawtooth
@@ -45,24 +45,26 @@ Rect small_button(Canvas& c, int32_t x, int32_t y, Look look) {
     case Look::Pressed:
         break;
     }
-    return button(c, {x, y, x + 16, y + 16}, look, NAVY, INK, INK);
+    return button(c, {x, y, x + 16, y + 16}, look, NAVY, BLUE, INK);
 }
 
 uint8_t content_colour(Look look) {
     return look == Look::Pressed ? GREEN : look == Look::Hover ? WHITE : SILVER;
 }
 
-// A letter, or for a pressed switch the letter rolling up out of view with the other unit's
-// letter coming in from below: pressing changes the unit.
-void switch_button(Canvas& c, int32_t x, int32_t y, Look look, char letter, char next) {
+// The switch is a drum with B above A. Pressed, it turns half a step: A sinks and the foot of
+// the B shows above it, or B rises and the head of the A shows below it.
+void switch_button(Canvas& c, int32_t x, int32_t y, Look look, char letter) {
     const Rect face = small_button(c, x, y, look);
     const uint8_t colour = content_colour(look);
     Canvas letters(16, 16); // button coordinates
-    if (look == Look::Pressed) {
-        draw_text(letters, 6, 0, std::string(1, letter), colour);
-        draw_text(letters, 6, 10, std::string(1, next), colour);
+    const int32_t top = face.top - y;
+    if (look != Look::Pressed) {
+        draw_text(letters, 5, top + 2, std::string(1, letter), colour);
     } else {
-        draw_text(letters, 5, 4, std::string(1, letter), colour);
+        const int32_t a_top = letter == 'A' ? top + 6 : top + 9;
+        draw_text(letters, 6, a_top, "A", colour);
+        draw_text(letters, 6, a_top - 9, "B", colour);
     }
     c.paste(letters, {face.left - x, face.top - y, face.right - x, face.bottom - y}, face.left,
             face.top);
@@ -99,8 +101,8 @@ Canvas draw_voicesw() {
     c.outline({7, 7, 25, 25}, GREEN);
     c.fill({8, 8, 24, 24}, CLEAR); // the button fills the hole
     for (int32_t s = 0; s < 3; ++s) {
-        switch_button(c, 32 + 16 * s, 0, LOOKS[s], 'A', 'B');
-        switch_button(c, 32 + 16 * s, 16, LOOKS[s], 'B', 'A');
+        switch_button(c, 32 + 16 * s, 0, LOOKS[s], 'A');
+        switch_button(c, 32 + 16 * s, 16, LOOKS[s], 'B');
     }
     return c;
 }

@@ -18,8 +18,7 @@ void arrow_cell(Canvas& c, int32_t x, int32_t y, int32_t look, bool up) {
         return;
     }
     const bool pressed = look == 2;
-    button(c, r, pressed ? Look::Pressed : Look::Normal, pressed ? MIST : GREY,
-           pressed ? SHADOW : WHITE, SHADOW);
+    button(c, r, pressed ? Look::Pressed : Look::Normal, pressed ? MIST : GREY, WHITE, SHADOW);
     const int32_t shift = pressed ? 1 : 0;
     for (int32_t row = 0; row < 4; ++row) {
         const int32_t yy = up ? y + 6 + row : y + 9 - row;

@@ -52,10 +52,9 @@ Rect button(Canvas& c, Rect r, Look look, uint8_t face, uint8_t light, uint8_t d
     const Rect inner{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
     c.fill(inner, face);
     if (look == Look::Pressed) {
-        // Pushed in: the shadow falls on the top and left, the face moves away from it.
-        c.hline(inner.left, inner.right, inner.top, dark);
-        c.vline(inner.left, inner.top, inner.bottom, dark);
-        return {inner.left + 2, inner.top + 2, inner.right, inner.bottom};
+        // Pushed in: the bevel turns round and the face moves away from the shadow.
+        c.edges(inner, dark, light);
+        return {inner.left + 2, inner.top + 2, inner.right - 1, inner.bottom - 1};
     }
     c.edges(inner, light, dark);
     return {inner.left + 1, inner.top + 1, inner.right - 1, inner.bottom - 1};

@@ -21,8 +21,8 @@ void rivet(Canvas& c, int32_t x, int32_t y);
 
 enum class Look { Normal, Hover, Pressed };
 
-// A small square push button with a black outline; returns the face rectangle, which a
-// pressed button shows one pixel lower and further right.
+// A push button with a black outline; returns the face rectangle, which a pressed button
+// shows one pixel lower and further right. Pressed, the light and dark edges swap sides.
 Rect button(Canvas& c, Rect r, Look look, uint8_t face, uint8_t light, uint8_t dark);
 
 // A slider knob 16 × 13 with rounded corners and an engraved line, vertical or horizontal.
