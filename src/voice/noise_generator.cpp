@@ -62,22 +62,21 @@ struct OscillatorState {
     double phase = 0.0;
     double increment = 0.0;
     double depth = 0.0;
-    bool reverse = false;
     int32_t index = 0;   // random table position
     int32_t current = 0; // random value interpolated from
     int32_t delta = 0;   // to the next random value
 };
 
 // NOISE_RANDOM interpolates linearly between successive random values over one cycle;
-// the others read their table, backwards when reversed.
-int32_t oscillator_value(const OscillatorState& osc) {
+// the others read their table (a reversed copy when the oscillator runs backwards).
+inline int32_t oscillator_value(const OscillatorState& osc) {
     const int32_t p = static_cast<int32_t>(osc.phase);
-    if (osc.random != nullptr)
+    if (osc.random != nullptr) [[unlikely]]
         return osc.current + (p * osc.delta) / TABLE_LENGTH;
-    return osc.table[osc.reverse ? TABLE_LENGTH - p - 1 : p];
+    return osc.table[p];
 }
 
-void advance(OscillatorState& osc, double step) {
+inline void advance(OscillatorState& osc, double step) {
     osc.phase += step;
     if (osc.phase < TABLE_LENGTH)
         return;
@@ -91,13 +90,20 @@ void advance(OscillatorState& osc, double step) {
     }
 }
 
-OscillatorState prepare_oscillator(const NoiseOscillator& osc, const NoiseTables& tables,
+// The tables read forwards and, for reversed oscillators, backwards.
+struct TableSet {
+    NoiseTables forward;
+    NoiseTables backward; // entry i = forward entry 440 - i; the random table is never reversed
+};
+
+OscillatorState prepare_oscillator(const NoiseOscillator& osc, const TableSet& tables,
                                    int32_t rate) {
     OscillatorState state;
-    state.table = tables.tables[static_cast<std::size_t>(osc.waveform)].data();
+    const auto waveform = static_cast<std::size_t>(osc.waveform);
+    const bool backward = osc.reverse != 0 && osc.waveform != NOISE_RANDOM;
+    state.table = (backward ? tables.backward : tables.forward).tables[waveform].data();
     state.increment = (44100.0 / rate) * (static_cast<double>(osc.frequency) / 100.0);
     state.depth = static_cast<double>(osc.volume) / 100.0;
-    state.reverse = osc.reverse != 0;
     if (osc.waveform == NOISE_RANDOM) {
         state.random = state.table;
         state.index = static_cast<int32_t>(static_cast<double>(osc.offset) / 100.0 * 44100.0);
@@ -159,7 +165,7 @@ struct LayerState {
     OscillatorState volume_mod;
 };
 
-LayerState prepare_layer(const NoiseUnit& unit, const NoiseTables& tables, int32_t rate) {
+LayerState prepare_layer(const NoiseUnit& unit, const TableSet& tables, int32_t rate) {
     LayerState layer;
     if (unit.pan < 0)
         layer.pan[1] = (unit.pan + 100) / 100.0;
@@ -183,50 +189,88 @@ LayerState prepare_layer(const NoiseUnit& unit, const NoiseTables& tables, int32
 }
 
 // Frequency modulation in keys (1/256 semitone): the random oscillator's raw value, the others
-// scaled so that full scale is 50 semitones; then the oscillator's depth.
-int32_t modulation_key(const OscillatorState& fm) {
+// scaled so that full scale is 50 semitones; then the oscillator's depth (at most 200 %).
+inline int32_t modulation_key(const OscillatorState& fm) {
     int32_t f = oscillator_value(fm);
     if (fm.random == nullptr)
         f = (f * KEY_SPAN_OF_FULL_SCALE) / NOISE_FULL_SCALE;
     return static_cast<int32_t>(f * fm.depth);
 }
 
-void advance_layer(LayerState& layer) {
-    const float factor = key_to_frequency(modulation_key(layer.frequency_mod));
+// key_to_frequency, inlined for the per-frame path. Modulation keys stay within +-65534, so
+// the 32-bit index arithmetic cannot wrap here.
+inline float key_factor(const float* pitch, int32_t key) {
+    int32_t index = ((key + 24576) * 16) / 256;
+    if (index < 0)
+        index = 0;
+    if (index >= PITCH_TABLE_SIZE)
+        index = PITCH_TABLE_SIZE - 1;
+    return pitch[index];
+}
+
+inline void advance_layer(LayerState& layer, const float* pitch) {
+    const float factor = key_factor(pitch, modulation_key(layer.frequency_mod));
     advance(layer.main, layer.main.increment * factor);
     advance(layer.frequency_mod, layer.frequency_mod.increment);
     advance(layer.volume_mod, layer.volume_mod.increment);
     layer.envelope.advance();
 }
 
-int32_t clip_sample(double sum) {
-    const double s = std::trunc(sum);
-    return static_cast<int32_t>(s > 32767.0 ? 32767.0 : (s < -32767.0 ? -32767.0 : s));
+// trunc(sum) limited to +-32767: anything from 32767 up truncates to at least the limit.
+inline int32_t clip_sample(double sum) {
+    if (sum >= 32767.0)
+        return 32767;
+    if (sum <= -32767.0)
+        return -32767;
+    return static_cast<int32_t>(sum);
 }
 
-// Runs every frame; `store(sample index, clipped sample)` writes the output.
-template <class Store>
-void synthesise(std::span<LayerState> layers, int32_t frames, int32_t channels, Store store) {
+// Frames are synthesised in blocks: each layer runs a block on a local copy of its state (kept
+// in registers) and adds into the block's sums, then the sums are clipped and stored. Layers
+// are independent and summed in order, so the result equals a frame-by-frame walk.
+constexpr int32_t BLOCK_FRAMES = 256;
+
+template <int Channels>
+void run_layer(LayerState& state, double* sums, int32_t frames, const float* pitch) {
+    LayerState layer = state;
+    for (int32_t i = 0; i < frames; ++i) {
+        const double m = oscillator_value(layer.main) * layer.main.depth;
+        const double v = oscillator_value(layer.volume_mod) * layer.volume_mod.depth;
+        const double amplitude = (v + 32767.0) * m / 65534.0;
+        const double level = layer.envelope.value();
+        for (int c = 0; c < Channels; ++c)
+            sums[i * Channels + c] += amplitude * layer.pan[c] * level;
+        advance_layer(layer, pitch);
+    }
+    state = layer;
+}
+
+// `store(sample index, clipped sample)` writes the output.
+template <int Channels, class Store>
+void synthesise_frames(std::span<LayerState> layers, int32_t frames, Store store) {
+    const float* pitch = pitch_table().data();
+    double sums[BLOCK_FRAMES * Channels];
     std::size_t out = 0;
-    for (int32_t frame = 0; frame < frames; ++frame) {
-        double sum[2] = {0.0, 0.0};
-        for (LayerState& layer : layers) {
-            const double m = oscillator_value(layer.main) * layer.main.depth;
-            const double v = oscillator_value(layer.volume_mod) * layer.volume_mod.depth;
-            const double amplitude = (v + 32767.0) * m / 65534.0;
-            const double level = layer.envelope.value();
-            for (int32_t c = 0; c < channels; ++c)
-                sum[c] += amplitude * layer.pan[c] * level;
-        }
-        for (int32_t c = 0; c < channels; ++c)
-            store(out++, clip_sample(sum[c]));
+    for (int32_t start = 0; start < frames; start += BLOCK_FRAMES) {
+        const int32_t count = std::min(BLOCK_FRAMES, frames - start);
+        std::fill_n(sums, count * Channels, 0.0);
         for (LayerState& layer : layers)
-            advance_layer(layer);
+            run_layer<Channels>(layer, sums, count, pitch);
+        for (int32_t i = 0; i < count * Channels; ++i)
+            store(out++, clip_sample(sums[i]));
     }
 }
 
+template <class Store>
+void synthesise(std::span<LayerState> layers, int32_t frames, int32_t channels, Store store) {
+    if (channels == 2)
+        synthesise_frames<2>(layers, frames, store);
+    else
+        synthesise_frames<1>(layers, frames, store);
+}
+
 struct Prepared {
-    NoiseTables tables;
+    TableSet tables;
     std::array<LayerState, NOISE_MAX_LAYERS> layers;
     std::size_t layer_count = 0;
     int32_t frames = 0;
@@ -242,8 +286,16 @@ bool prepare(Prepared& p, NoiseDesign& design, int32_t channels, int32_t rate, i
         return fail("rate must be 1 .. 44100");
     clamp_noise(design);
     build_pitch_table();
-    if (!build_noise_tables(p.tables))
+    if (!build_noise_tables(p.tables.forward))
         return fail("out of memory");
+    for (std::size_t k = 0; k < p.tables.backward.tables.size(); ++k) {
+        if (k == NOISE_RANDOM)
+            continue;
+        const std::vector<int16_t>& forward = p.tables.forward.tables[k];
+        if (!allocate_zeroed(p.tables.backward.tables[k], TABLE_LENGTH))
+            return fail("out of memory");
+        std::reverse_copy(forward.begin(), forward.end(), p.tables.backward.tables[k].begin());
+    }
     const std::size_t count =
         std::min(design.units.size(), static_cast<std::size_t>(std::max(design.unit_count, 0)));
     for (std::size_t i = 0; i < count && p.layer_count < p.layers.size(); ++i)

@@ -83,6 +83,14 @@ TEST(NoiseRender, SineLayerIsHalfTheSineTableInBothChannels) {
     }
     for (int i = 0; i < 2000; ++i) // one table entry per frame, wrapping every 441 frames
         ASSERT_EQ(pcm[2 * i], sine_entry(i % 441) / 2) << "frame " << i;
+
+    // Two such layers add up to the full sine table.
+    qv::NoiseDesign twice = one_layer(osc(qv::NOISE_SINE, 100.0f));
+    twice.unit_count = 2;
+    twice.units.push_back(twice.units[0]);
+    const std::vector<int16_t> sum = render16(twice);
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_EQ(sum[2 * i + 1], sine_entry(i % 441)) << "frame " << i;
 }
 
 TEST(NoiseRender, PanScalesOneChannel) {
