@@ -5,17 +5,17 @@
 #include "font.h"
 #include "widgets.h"
 
-#include <initializer_list>
+#include <array>
 #include <string>
 #include <string_view>
 
 namespace qvart {
 namespace {
 
-using Icon = std::initializer_list<std::string_view>;
+using Icon = std::array<std::string_view, 8>;
 
 // Ten by eight pixels each, drawn on the button's face.
-const Icon PRESET_ICONS[] = {
+constexpr Icon PRESET_ICONS[] = {
     // sine
     {"..##......", ".#..#.....", "#....#....", "#....#....", ".....#...#", "......#..#",
      ".......##."},
@@ -37,14 +37,8 @@ constexpr Look LOOKS[] = {Look::Normal, Look::Hover, Look::Pressed};
 
 // Returns the face, where the content goes.
 Rect small_button(Canvas& c, int32_t x, int32_t y, Look look) {
-    switch (look) {
-    case Look::Normal:
-        return button(c, {x, y, x + 16, y + 16}, look, NAVY, BLUE, INK);
-    case Look::Hover:
+    if (look == Look::Hover)
         return button(c, {x, y, x + 16, y + 16}, look, BLUE, SKY, NAVY);
-    case Look::Pressed:
-        break;
-    }
     return button(c, {x, y, x + 16, y + 16}, look, NAVY, BLUE, INK);
 }
 

@@ -1,6 +1,8 @@
 // Drawing operations of the art generator's indexed canvas.
 #include "canvas.h"
 
+#include <utility>
+
 namespace qvart {
 
 Canvas::Canvas(int32_t w, int32_t h)
@@ -45,7 +47,7 @@ void Canvas::edges(Rect r, uint8_t light, uint8_t dark) {
     vline(r.right - 1, r.top + 1, r.bottom, dark);
 }
 
-void Canvas::stamp(int32_t x, int32_t y, std::initializer_list<std::string_view> rows,
+void Canvas::stamp(int32_t x, int32_t y, std::span<const std::string_view> rows,
                    uint8_t colour) {
     int32_t row = 0;
     for (std::string_view line : rows) {

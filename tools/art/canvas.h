@@ -5,6 +5,7 @@
 #include "palette.h"
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -29,7 +30,7 @@ struct Canvas {
     // Light on the top and left edge, dark on the bottom and right one.
     void edges(Rect r, uint8_t light, uint8_t dark);
     // Rows are strings; '#' paints `colour`, anything else leaves the pixel alone.
-    void stamp(int32_t x, int32_t y, std::initializer_list<std::string_view> rows, uint8_t colour);
+    void stamp(int32_t x, int32_t y, std::span<const std::string_view> rows, uint8_t colour);
     // Copies a part of another canvas, skipping its transparent pixels.
     void paste(const Canvas& from, Rect source, int32_t x, int32_t y);
     // A drop shadow one pixel right and down of every pixel of `colour` inside r, where clear.

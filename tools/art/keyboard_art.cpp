@@ -60,10 +60,12 @@ void frame_column(Canvas& c) {
     c.vline(35, 0, 96, SHADOW);
 }
 
+// Points left, at the key beside it.
+constexpr std::array<std::string_view, 7> POINTER{
+    "......#.", "....###.", "..#####.", "#######.", "..#####.", "....###.", "......#."};
+
 void pointer(Canvas& c) {
-    c.stamp(128, 0,
-            {"......#.", "....###.", "..#####.", "#######.", "..#####.", "....###.", "......#."},
-            GREEN);
+    c.stamp(128, 0, POINTER, GREEN);
     c.drop_shadow({128, 0, 136, 8}, GREEN, INK);
 }
 

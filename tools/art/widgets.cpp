@@ -6,6 +6,7 @@
 #include "graphics/start_logo.h"
 
 #include <string>
+#include <utility>
 
 namespace qvart {
 
