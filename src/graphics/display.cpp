@@ -95,9 +95,10 @@ void record_name(SurfaceSlot& record, std::string_view name) {
     std::memcpy(record.name.data(), name.data(), name.size());
 }
 
-void mark_lost(Surface& surface) {
+void mark_lost(Surface& surface, Placement placement) {
     surface.lost = true;
-    std::fill(surface.pixels.begin(), surface.pixels.end(), LOST_CONTENTS);
+    if (placement == Placement::VideoMemory)
+        std::fill(surface.pixels.begin(), surface.pixels.end(), LOST_CONTENTS);
 }
 
 int restore_slots() {
@@ -244,15 +245,16 @@ int Display::restore_lost_surfaces() {
     return restored + restore_slots();
 }
 
-void Display::lose_video_memory() {
+void Display::lose_all_surfaces() {
     DisplayState& s = display_state();
     if (s.primary_exists)
         s.primary_lost = true;
     if (s.back)
-        mark_lost(*s.back);
+        mark_lost(*s.back, Placement::VideoMemory);
     for (SurfaceSlot& record : s.slots)
-        if (record.surface && !record.system_memory)
-            mark_lost(*record.surface);
+        if (record.surface)
+            mark_lost(*record.surface, record.system_memory ? Placement::SystemMemory
+                                                            : Placement::VideoMemory);
 }
 
 void Display::release_surface(int32_t slot) {

@@ -116,9 +116,9 @@ bool flip(DisplayHost& window);
 // Restores every lost surface and refills the video-memory slots from their origins (blank:
 // black; bitmap: reloaded). Returns how many surfaces were restored.
 int restore_lost_surfaces();
-// What the platform reports on a display-mode change: the presentation surface, the back
-// buffer and every video-memory slot lose their contents until restore_lost_surfaces().
-void lose_video_memory();
+// What the platform reports on a display-mode change: every surface is lost until
+// restore_lost_surfaces(). Video memory loses its contents; system memory keeps them.
+void lose_all_surfaces();
 
 void release_surface(int32_t slot);
 void release_all_surfaces();

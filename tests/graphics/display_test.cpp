@@ -190,11 +190,12 @@ TEST_F(DisplayTest, ALossIsRepairedByTheNextFlip) {
     Display::fill_surface({0, 0, 3, 3}, 0x000016, 16);
     Display::fill_surface({0, 0, 3, 3}, 0x000017, 17);
 
-    Display::lose_video_memory();
+    Display::lose_all_surfaces();
     EXPECT_TRUE(Display::primary_lost());
     // Until the repair, lost surfaces can be neither drawn from nor drawn on.
     Display::draw(0, 0, {0, 0, 3, 3}, 16);
     Display::fill_back({0, 0, 1, 1}, 0x123456);
+    Display::fill_surface({0, 0, 3, 3}, 0x999999, 16);
     EXPECT_EQ(Display::pixel_value(rgb(1, 2, 3)), PIXEL_VALUE_FAILED);
     EXPECT_NE(back_pixel(0, 0), 0x000016u);
     EXPECT_NE(back_pixel(0, 0), 0x123456u);
@@ -213,9 +214,9 @@ TEST_F(DisplayTest, ALossIsRepairedByTheNextFlip) {
     EXPECT_EQ(slot_name(1), "BMP_A");
     EXPECT_EQ(Display::restore_lost_surfaces(), 0);
 
-    // Primary, back buffer and the three video-memory slots; the canvases are never lost.
-    Display::lose_video_memory();
-    EXPECT_EQ(Display::restore_lost_surfaces(), 5);
+    // Primary, back buffer, three video-memory slots and the two canvases.
+    Display::lose_all_surfaces();
+    EXPECT_EQ(Display::restore_lost_surfaces(), 7);
     Display::fill_back({0, 0, 16, 12}, 0x333333);
     ASSERT_TRUE(Display::flip(window));
     EXPECT_EQ(window.presents, 1);
