@@ -59,6 +59,8 @@ void fill_rect(std::vector<int16_t>& table) {
 struct OscillatorState {
     const int16_t* table = nullptr;
     const int16_t* random = nullptr; // the random table, for NOISE_RANDOM only
+    const double* scaled = nullptr;  // other waveforms: table entry x depth, per phase
+    const float* factors = nullptr;  // as frequency modulation: the pitch factor, per phase
     double phase = 0.0;
     double increment = 0.0;
     double depth = 0.0;
@@ -165,7 +167,42 @@ struct LayerState {
     OscillatorState volume_mod;
 };
 
-LayerState prepare_layer(const NoiseUnit& unit, const TableSet& tables, int32_t rate) {
+// key_to_frequency, inlined for the per-frame path. Modulation keys stay within +-65534, so
+// the 32-bit index arithmetic cannot wrap here.
+inline float key_factor(const float* pitch, int32_t key) {
+    int32_t index = ((key + 24576) * 16) / 256;
+    if (index < 0)
+        index = 0;
+    if (index >= PITCH_TABLE_SIZE)
+        index = PITCH_TABLE_SIZE - 1;
+    return pitch[index];
+}
+
+// Per-phase results of a layer's table oscillators, computed once per render instead of once
+// per frame: the same arithmetic on the same entries.
+struct LayerTables {
+    std::array<double, TABLE_LENGTH> main;
+    std::array<double, TABLE_LENGTH> volume;
+    std::array<float, TABLE_LENGTH> factors;
+};
+
+void scale_table(OscillatorState& osc, std::array<double, TABLE_LENGTH>& out) {
+    for (int32_t p = 0; p < TABLE_LENGTH; ++p)
+        out[static_cast<std::size_t>(p)] = osc.table[p] * osc.depth;
+    osc.scaled = out.data();
+}
+
+// Full-scale table values modulate by 50 semitones (12800 keys), times the depth.
+void factor_table(OscillatorState& fm, std::array<float, TABLE_LENGTH>& out, const float* pitch) {
+    for (int32_t p = 0; p < TABLE_LENGTH; ++p) {
+        const int32_t keys = (fm.table[p] * KEY_SPAN_OF_FULL_SCALE) / NOISE_FULL_SCALE;
+        out[static_cast<std::size_t>(p)] = key_factor(pitch, static_cast<int32_t>(keys * fm.depth));
+    }
+    fm.factors = out.data();
+}
+
+LayerState prepare_layer(const NoiseUnit& unit, const TableSet& tables, int32_t rate,
+                         LayerTables& scaled, const float* pitch) {
     LayerState layer;
     if (unit.pan < 0)
         layer.pan[1] = (unit.pan + 100) / 100.0;
@@ -185,31 +222,29 @@ LayerState prepare_layer(const NoiseUnit& unit, const TableSet& tables, int32_t 
     layer.main = prepare_oscillator(unit.main, tables, rate);
     layer.frequency_mod = prepare_oscillator(unit.frequency_mod, tables, rate);
     layer.volume_mod = prepare_oscillator(unit.volume_mod, tables, rate);
+    scale_table(layer.main, scaled.main);
+    scale_table(layer.volume_mod, scaled.volume);
+    factor_table(layer.frequency_mod, scaled.factors, pitch);
     return layer;
 }
 
-// Frequency modulation in keys (1/256 semitone): the random oscillator's raw value, the others
-// scaled so that full scale is 50 semitones; then the oscillator's depth (at most 200 %).
-inline int32_t modulation_key(const OscillatorState& fm) {
-    int32_t f = oscillator_value(fm);
-    if (fm.random == nullptr)
-        f = (f * KEY_SPAN_OF_FULL_SCALE) / NOISE_FULL_SCALE;
-    return static_cast<int32_t>(f * fm.depth);
+// An oscillator's value times its depth: a table read for every waveform but the random one.
+inline double scaled_value(const OscillatorState& osc) {
+    if (osc.random != nullptr) [[unlikely]]
+        return oscillator_value(osc) * osc.depth;
+    return osc.scaled[static_cast<int32_t>(osc.phase)];
 }
 
-// key_to_frequency, inlined for the per-frame path. Modulation keys stay within +-65534, so
-// the 32-bit index arithmetic cannot wrap here.
-inline float key_factor(const float* pitch, int32_t key) {
-    int32_t index = ((key + 24576) * 16) / 256;
-    if (index < 0)
-        index = 0;
-    if (index >= PITCH_TABLE_SIZE)
-        index = PITCH_TABLE_SIZE - 1;
-    return pitch[index];
+// The pitch factor of the frequency modulation: computed for the random waveform, looked up for
+// the others.
+inline float modulation_factor(const OscillatorState& fm, const float* pitch) {
+    if (fm.random != nullptr) [[unlikely]]
+        return key_factor(pitch, static_cast<int32_t>(oscillator_value(fm) * fm.depth));
+    return fm.factors[static_cast<int32_t>(fm.phase)];
 }
 
 inline void advance_layer(LayerState& layer, const float* pitch) {
-    const float factor = key_factor(pitch, modulation_key(layer.frequency_mod));
+    const float factor = modulation_factor(layer.frequency_mod, pitch);
     advance(layer.main, layer.main.increment * factor);
     advance(layer.frequency_mod, layer.frequency_mod.increment);
     advance(layer.volume_mod, layer.volume_mod.increment);
@@ -230,19 +265,27 @@ inline int32_t clip_sample(double sum) {
 // are independent and summed in order, so the result equals a frame-by-frame walk.
 constexpr int32_t BLOCK_FRAMES = 256;
 
+// The oscillators' recurrences run first and leave per-frame values; the arithmetic on those
+// values then runs as a plain loop the compiler can vectorise (lane by lane the same results).
 template <int Channels>
 void run_layer(LayerState& state, double* sums, int32_t frames, const float* pitch) {
+    double m[BLOCK_FRAMES];
+    double v[BLOCK_FRAMES];
+    double level[BLOCK_FRAMES];
     LayerState layer = state;
     for (int32_t i = 0; i < frames; ++i) {
-        const double m = oscillator_value(layer.main) * layer.main.depth;
-        const double v = oscillator_value(layer.volume_mod) * layer.volume_mod.depth;
-        const double amplitude = (v + 32767.0) * m / 65534.0;
-        const double level = layer.envelope.value();
-        for (int c = 0; c < Channels; ++c)
-            sums[i * Channels + c] += amplitude * layer.pan[c] * level;
+        m[i] = scaled_value(layer.main);
+        v[i] = scaled_value(layer.volume_mod);
+        level[i] = layer.envelope.value();
         advance_layer(layer, pitch);
     }
     state = layer;
+    const double pan[2] = {layer.pan[0], layer.pan[1]};
+    for (int32_t i = 0; i < frames; ++i) {
+        const double amplitude = (v[i] + 32767.0) * m[i] / 65534.0;
+        for (int c = 0; c < Channels; ++c)
+            sums[i * Channels + c] += amplitude * pan[c] * level[i];
+    }
 }
 
 // `store(sample index, clipped sample)` writes the output.
@@ -271,6 +314,7 @@ void synthesise(std::span<LayerState> layers, int32_t frames, int32_t channels, 
 
 struct Prepared {
     TableSet tables;
+    std::vector<LayerTables> scaled;
     std::array<LayerState, NOISE_MAX_LAYERS> layers;
     std::size_t layer_count = 0;
     int32_t frames = 0;
@@ -298,9 +342,14 @@ bool prepare(Prepared& p, NoiseDesign& design, int32_t channels, int32_t rate, i
     }
     const std::size_t count =
         std::min(design.units.size(), static_cast<std::size_t>(std::max(design.unit_count, 0)));
+    if (!allocate_zeroed(p.scaled, NOISE_MAX_LAYERS))
+        return fail("out of memory");
     for (std::size_t i = 0; i < count && p.layer_count < p.layers.size(); ++i)
-        if (design.units[i].enabled)
-            p.layers[p.layer_count++] = prepare_layer(design.units[i], p.tables, rate);
+        if (design.units[i].enabled) {
+            p.layers[p.layer_count] = prepare_layer(design.units[i], p.tables, rate,
+                                                    p.scaled[p.layer_count], pitch_table().data());
+            ++p.layer_count;
+        }
     p.frames = noise_frame_count(design.length_44k, rate);
     return true;
 }
