@@ -1,11 +1,13 @@
 // qvvoice-tool sheet [--bitmaps DIR] OUT.png: a contact sheet of every slot bitmap for art
 // review. Each slot is drawn through the display onto a checkerboard, so transparent (black)
 // pixels show the board, then enlarged three times with rulers every 8 pixels. Prints where
-// each slot landed; bitmaps that fail to load are reported and make the exit status 1.
+// each slot landed; bitmaps that fail to load are reported and make the exit status 1. A
+// last panel writes sample numbers with both digit sets.
 #include "verbs.h"
 
 #include "graphics/display.h"
 #include "graphics/logo.h"
+#include "graphics/numbers.h"
 #include "graphics/panel_bitmaps.h"
 #include "graphics/start_logo.h"
 #include "platform/bitmap_resources.h"
@@ -52,6 +54,11 @@ struct Entry {
     int y = 0;
 };
 
+// Not a slot: numbers written with both digit sets, as the panels write them.
+constexpr int32_t NUMBERS_SAMPLE = -1;
+constexpr int32_t NUMBERS_WIDTH = 120;
+constexpr int32_t NUMBERS_HEIGHT = 40;
+
 // The largest slot the sheet shows, with room to spare.
 constexpr int32_t STAGE_WIDTH = 240;
 constexpr int32_t STAGE_HEIGHT = 224;
@@ -77,7 +84,15 @@ std::vector<Entry> load_slots() {
     }
     std::sort(entries.begin(), entries.end(),
               [](const Entry& a, const Entry& b) { return a.slot < b.slot; });
+    entries.push_back({"numbers", "", NUMBERS_SAMPLE});
     for (Entry& e : entries) {
+        if (e.slot == NUMBERS_SAMPLE) {
+            e.loaded = qv::Display::slot(qv::SLOT_TENKEY)->surface &&
+                       qv::Display::slot(qv::SLOT_SYMBOL)->surface;
+            e.width = NUMBERS_WIDTH;
+            e.height = NUMBERS_HEIGHT;
+            continue;
+        }
         const qv::SurfaceSlot* s = qv::Display::slot(e.slot);
         e.loaded = s->surface != nullptr;
         e.width = s->width;
@@ -110,6 +125,21 @@ int lay_out(std::vector<Entry>& entries, const QFontMetrics& metrics) {
     return y + row_height + MARGIN;
 }
 
+void draw_numbers() {
+    const qv::Rect clip{0, 0, NUMBERS_WIDTH, NUMBERS_HEIGHT};
+    qv::draw_number(clip, 16, 4, -12, 2);
+    qv::draw_number(clip, 48, 4, 7, 3);
+    qv::draw_number(clip, 88, 4, 105, 3);
+    qv::draw_number(clip, 16, 16, 1000, 3);
+    qv::draw_number(clip, 56, 16, -5, 2);
+    qv::draw_number(clip, 88, 16, 0, 3);
+    qv::draw_small_number(8, 28, -128);
+    qv::draw_small_number(32, 28, 0);
+    qv::draw_small_number(56, 28, 64);
+    qv::draw_small_number(80, 28, 127);
+    qv::draw_small_number(104, 28, -7);
+}
+
 // The slot as the display draws it over a checkerboard, at its own size.
 QImage render_slot(const Entry& e) {
     for (int32_t y = 0; y < e.height; y += CHECKER)
@@ -117,7 +147,10 @@ QImage render_slot(const Entry& e) {
             qv::Display::fill_back({x, y, x + CHECKER, y + CHECKER},
                                    (x / CHECKER + y / CHECKER) % 2 == 0 ? CHECKER_LIGHT
                                                                         : CHECKER_DARK);
-    qv::Display::draw(0, 0, {0, 0, e.width, e.height}, e.slot);
+    if (e.slot == NUMBERS_SAMPLE)
+        draw_numbers();
+    else
+        qv::Display::draw(0, 0, {0, 0, e.width, e.height}, e.slot);
     const qv::ImageView view =
         qv::view_of(*qv::Display::back_buffer(), qv::WideRect{0, 0, e.width, e.height});
     return qv::platform::image_of(view).copy();
@@ -143,6 +176,8 @@ void draw_rulers(QPainter& painter, const Entry& e) {
 }
 
 QString label_of(const Entry& e) {
+    if (e.slot == NUMBERS_SAMPLE)
+        return QStringLiteral("draw_number, draw_small_number");
     QString text = QStringLiteral("%1  %2").arg(e.slot).arg(QString::fromStdString(e.slot_name));
     if (!e.bitmap.empty())
         text += QStringLiteral("  %1").arg(QString::fromStdString(e.bitmap));
@@ -202,6 +237,8 @@ int run_sheet(Args args) {
         }
         painter.drawImage(QRect(e.x, e.y, e.width * SCALE, e.height * SCALE), render_slot(e));
         draw_rulers(painter, e);
+        if (e.slot == NUMBERS_SAMPLE)
+            continue;
         std::printf("slot %d %s %s %dx%d at %d,%d scale %d\n", e.slot, e.slot_name.c_str(),
                     e.bitmap.empty() ? "-" : e.bitmap.c_str(), e.width, e.height, e.x, e.y,
                     SCALE);
