@@ -133,42 +133,36 @@ void refit_position(ToneUnit& tone_unit, uint8_t mode) {
         tone_unit.playing = 0;
 }
 
-void envelope_step(ActiveTone& tone) {
-    for (int32_t u = 0; u < tone.unit_count; ++u) {
-        ToneUnit& tu = tone.units[u];
-        if (tu.playing <= 0 || tu.envelope_length == 0)
-            continue;
-        if (tone.key_held != 0) {
-            if (tu.envelope_pos < tu.envelope_length) {
-                tu.envelope_volume = tu.envelope_table[tu.envelope_pos];
-                ++tu.envelope_pos;
-            }
-            continue;
-        }
-        if (tu.envelope_pos < tu.release_length) {
-            // 64-bit product: a hostile release length can exceed what 32 bits hold.
-            tu.envelope_volume = static_cast<int32_t>(
-                tu.release_start -
-                static_cast<int64_t>(tu.release_start) * tu.envelope_pos / tu.release_length);
-        } else {
-            tu.playing = 0;
-            tu.envelope_volume = 0;
-        }
-        if (tu.envelope_pos < INT32_MAX)
+// Per output frame, before the frame is computed: walk the envelope table while the key is
+// held (holding its last value), or run the release ramp once it is let go.
+inline void envelope_step(ToneUnit& tu, int32_t key_held) {
+    if (tu.envelope_length == 0)
+        return;
+    if (key_held != 0) {
+        if (tu.envelope_pos < tu.envelope_length) {
+            tu.envelope_volume = tu.envelope_table[tu.envelope_pos];
             ++tu.envelope_pos;
+        }
+        return;
     }
+    if (tu.envelope_pos < tu.release_length) {
+        // 64-bit product: a hostile release length can exceed what 32 bits hold.
+        tu.envelope_volume = static_cast<int32_t>(
+            tu.release_start - static_cast<int64_t>(tu.release_start) * tu.envelope_pos / tu.release_length);
+    } else {
+        tu.playing = 0;
+        tu.envelope_volume = 0;
+    }
+    if (tu.envelope_pos < INT32_MAX)
+        ++tu.envelope_pos;
 }
 
-int32_t unit_value(const ActiveTone& tone, const ToneUnit& tu, int32_t channel,
-                   int32_t out_channels, int32_t fade_frames) {
-    const auto i = static_cast<std::size_t>(tu.position);
-    int32_t v;
-    if (out_channels == 2)
-        v = tu.pcm[2 * i + static_cast<std::size_t>(channel)];
-    else
-        v = (tu.pcm[2 * i] + tu.pcm[2 * i + 1]) / 2;
+// Scales one unit's sample by velocity, pan and either the envelope or the end-of-release
+// fade, each division truncating toward zero.
+inline int32_t shape(int32_t v, const ActiveTone& tone, const ToneUnit& tu, int32_t pan,
+                     int32_t fade_frames) {
     v = v * tone.velocity / 128;
-    v = v * tone.pan_volume[channel] / 64;
+    v = v * pan / 64;
     if (tu.release_length != 0)
         v = v * tu.envelope_volume / 128;
     else if (tone.mode != 0 && tu.release_counter > tone.release_frames - fade_frames)
@@ -176,66 +170,163 @@ int32_t unit_value(const ActiveTone& tone, const ToneUnit& tu, int32_t channel,
     return v;
 }
 
-void advance(ActiveTone& tone, int32_t rate_ratio) {
-    for (int32_t u = 0; u < tone.unit_count; ++u) {
-        ToneUnit& tu = tone.units[u];
-        if (tu.playing <= 0)
-            continue; // a stopped unit never plays again; its counters no longer matter
-        tu.position += static_cast<double>(tone.frequency) * static_cast<double>(tu.step) *
-                       static_cast<double>(rate_ratio);
-        if (tone.mode != 0) {
-            if (tu.position >= tu.body) {
-                tu.position -= tu.body;
-                if (tu.position >= tu.body)
-                    tu.position = 0.0;
-            }
-            if (tu.tail == 0 && tu.release_length == 0 && tone.key_held == 0)
-                ++tu.release_counter;
-        } else {
+// Per output frame, after the frame is computed: move on, wrap or end, count the release.
+inline void advance(ToneUnit& tu, const ActiveTone& tone, double increment) {
+    tu.position += increment;
+    if (tone.mode != 0) {
+        if (tu.position >= tu.body) {
+            tu.position -= tu.body;
             if (tu.position >= tu.body)
-                tu.playing = 0;
-            if (tone.key_held == 0)
-                ++tu.release_counter;
+                tu.position = 0.0;
         }
-        if (tu.release_counter >= tone.release_frames)
+        if (tu.tail == 0 && tu.release_length == 0 && tone.key_held == 0)
+            ++tu.release_counter;
+    } else {
+        if (tu.position >= tu.body)
             tu.playing = 0;
+        if (tone.key_held == 0)
+            ++tu.release_counter;
     }
-    update_active(tone);
+    if (tu.release_counter >= tone.release_frames)
+        tu.playing = 0;
 }
 
-// One output frame: envelope step, the slots' contributions through their delay rings, then
-// the advance of every position.
-void compute_frame(int32_t (&frame)[2]) {
-    PlayerState& st = state;
-    ActiveTone* const table = st.table.data();
-    for (int32_t s = 0; s < st.slot_count; ++s)
-        if (table[s].active != 0)
-            envelope_step(table[s]);
+constexpr int32_t MIX_BLOCK_FRAMES = 256;
+using BlockValues = int32_t[MIX_BLOCK_FRAMES][2];
 
-    for (int32_t ch = 0; ch < st.channels; ++ch) {
-        int32_t sum = 0;
-        for (int32_t s = 0; s < st.slot_count; ++s) {
-            ActiveTone& tone = table[s];
-            int32_t contribution = 0;
-            if (tone.active != 0) {
-                for (int32_t u = 0; u < tone.unit_count; ++u)
-                    if (tone.units[u].playing > 0)
-                        contribution += unit_value(tone, tone.units[u], ch, st.channels,
-                                                   st.fade_frames);
-            }
-            tone.delay_ring[ch][st.ring_position] = contribution;
-            sum += tone.delay_ring[ch][(st.ring_position - tone.pan_delay[ch]) & RING_MASK];
+// Adds one unit's values for `frames` output frames. A unit depends only on its own state and
+// its tone's fixed settings, so it can run ahead of the other units and slots; a copy in
+// locals keeps its state in registers. A stopped unit never plays again.
+template <int Channels>
+void render_unit(const ActiveTone& tone, ToneUnit& unit, double increment, int32_t frames,
+                 int32_t fade_frames, BlockValues& values) {
+    ToneUnit tu = unit;
+    for (int32_t f = 0; f < frames && tu.playing > 0; ++f) {
+        envelope_step(tu, tone.key_held);
+        if (tu.playing <= 0)
+            break;
+        const int16_t* frame = tu.pcm + 2 * static_cast<std::size_t>(tu.position);
+        if constexpr (Channels == 2) {
+            values[f][0] += shape(frame[0], tone, tu, tone.pan_volume[0], fade_frames);
+            values[f][1] += shape(frame[1], tone, tu, tone.pan_volume[1], fade_frames);
+        } else {
+            values[f][0] += shape((frame[0] + frame[1]) / 2, tone, tu, tone.pan_volume[0], fade_frames);
         }
-        if (st.bits == 8)
-            sum >>= 8;
-        sum = std::clamp(sum, -st.sample_limit, st.sample_limit);
-        frame[ch] = st.bits == 8 ? sum + 128 : sum;
+        advance(tu, tone, increment);
     }
+    unit = tu;
+}
 
-    for (int32_t s = 0; s < st.slot_count; ++s)
-        if (table[s].active != 0)
-            advance(table[s], st.rate_ratio);
-    st.ring_position = (st.ring_position + 1) & RING_MASK;
+// The same for a repeating unit whose key is held, the common case, with the branches that
+// cannot fire while the key is down taken out: no release ramp, no release count, no fade.
+template <int Channels, bool Enveloped>
+void render_held_repeating_unit(const ActiveTone& tone, ToneUnit& unit, double increment,
+                                int32_t frames, BlockValues& values) {
+    const int16_t* const pcm = unit.pcm;
+    const uint8_t* const table = unit.envelope_table;
+    const int32_t envelope_length = unit.envelope_length;
+    const double body = unit.body;
+    const int32_t velocity = tone.velocity;
+    const int32_t pan0 = tone.pan_volume[0];
+    const int32_t pan1 = tone.pan_volume[1];
+    double position = unit.position;
+    int32_t envelope_pos = unit.envelope_pos;
+    int32_t volume = unit.envelope_volume;
+    for (int32_t f = 0; f < frames; ++f) {
+        if (envelope_pos < envelope_length)
+            volume = table[envelope_pos++];
+        const int16_t* frame = pcm + 2 * static_cast<std::size_t>(position);
+        if constexpr (Channels == 2) {
+            int32_t l = frame[0] * velocity / 128 * pan0 / 64;
+            int32_t r = frame[1] * velocity / 128 * pan1 / 64;
+            if constexpr (Enveloped) {
+                l = l * volume / 128;
+                r = r * volume / 128;
+            }
+            values[f][0] += l;
+            values[f][1] += r;
+        } else {
+            int32_t v = (frame[0] + frame[1]) / 2 * velocity / 128 * pan0 / 64;
+            if constexpr (Enveloped)
+                v = v * volume / 128;
+            values[f][0] += v;
+        }
+        position += increment;
+        if (position >= body) {
+            position -= body;
+            if (position >= body)
+                position = 0.0;
+        }
+    }
+    unit.position = position;
+    unit.envelope_pos = envelope_pos;
+    unit.envelope_volume = volume;
+}
+
+template <int Channels>
+void render_any_unit(const ActiveTone& tone, ToneUnit& unit, double increment, int32_t frames,
+                     int32_t fade_frames, BlockValues& values) {
+    if (unit.playing <= 0)
+        return;
+    // A held key neither counts the release nor fades, so such a unit cannot stop in a block.
+    if (tone.key_held != 0 && tone.mode != 0 && unit.release_counter <= tone.release_frames - fade_frames) {
+        if (unit.release_length != 0)
+            render_held_repeating_unit<Channels, true>(tone, unit, increment, frames, values);
+        else
+            render_held_repeating_unit<Channels, false>(tone, unit, increment, frames, values);
+        return;
+    }
+    render_unit<Channels>(tone, unit, increment, frames, fade_frames, values);
+}
+
+// Position increments of every unit, fixed for a whole mix call (frequencies only change
+// under the lock the mix holds).
+using Increments = double[TONE_SLOT_MAX][TONE_UNIT_MAX];
+
+// Sums `frames` output frames of every slot into `sums` (zeroed by the caller). A slot reads
+// its delay ring at most 63 frames back, always an entry written earlier in this pass or
+// before it and not yet overwritten, so computing a slot's frames ahead gives the same output
+// as going slot by slot inside each frame. Free slots feed their rings with zeros.
+template <int Channels>
+void mix_block(const Increments& increments, int32_t frames, BlockValues& sums) {
+    PlayerState& st = state;
+    const int32_t first_ring = st.ring_position;
+    BlockValues values;
+    for (int32_t s = 0; s < st.slot_count; ++s) {
+        ActiveTone& tone = st.table[static_cast<std::size_t>(s)];
+        for (int32_t f = 0; f < frames; ++f)
+            values[f][0] = values[f][1] = 0;
+        if (tone.active != 0) {
+            for (int32_t u = 0; u < tone.unit_count; ++u)
+                render_any_unit<Channels>(tone, tone.units[u], increments[s][u], frames, st.fade_frames, values);
+            update_active(tone);
+        }
+        for (int ch = 0; ch < Channels; ++ch) {
+            int32_t* ring = tone.delay_ring[ch];
+            const int32_t delay = tone.pan_delay[ch];
+            for (int32_t f = 0; f < frames; ++f) {
+                const int32_t at = (first_ring + f) & RING_MASK;
+                ring[at] = values[f][ch];
+                sums[f][ch] += ring[(at - delay) & RING_MASK];
+            }
+        }
+    }
+    st.ring_position = (first_ring + frames) & RING_MASK;
+}
+
+// The frame value of a slot sum: shifted to 8 bits for 8-bit output, clamped to the limit.
+inline int32_t frame_value(int32_t sum, int32_t bits, int32_t limit) {
+    const int32_t v = std::clamp(bits == 8 ? sum >> 8 : sum, -limit, limit);
+    return bits == 8 ? v + 128 : v;
+}
+
+void compute_increments(Increments& increments) {
+    for (int32_t s = 0; s < state.slot_count; ++s) {
+        const ActiveTone& tone = state.table[static_cast<std::size_t>(s)];
+        for (int32_t u = 0; u < TONE_UNIT_MAX; ++u)
+            increments[s][u] = static_cast<double>(tone.frequency) * static_cast<double>(tone.units[u].step) *
+                               static_cast<double>(state.rate_ratio);
+    }
 }
 
 void add_sample(uint8_t* sample, int32_t value, int32_t bits) {
@@ -380,17 +471,30 @@ void mix(std::span<uint8_t> buffer) {
     if (!set_up.load())
         return;
     std::lock_guard guard(tone_lock);
-    const int32_t channels = state.channels;
+    Increments increments;
+    compute_increments(increments);
+    const auto channels = static_cast<std::size_t>(state.channels);
     const int32_t bits = state.bits;
     const std::size_t bytes_per_sample = bits == 8 ? 1 : 2;
     const std::size_t samples = buffer.size() / bytes_per_sample;
+    const std::size_t frames = (samples + channels - 1) / channels; // a partial frame counts
     uint8_t* out = buffer.data();
-    int32_t frame[2] = {0, 0};
-    for (std::size_t c = 0; c < samples; ++c) {
-        const auto ch = static_cast<int32_t>(c % static_cast<std::size_t>(channels));
-        if (ch == 0)
-            compute_frame(frame);
-        add_sample(out + c * bytes_per_sample, frame[ch], bits);
+    BlockValues sums;
+    for (std::size_t done = 0; done < frames; done += MIX_BLOCK_FRAMES) {
+        const auto n = static_cast<int32_t>(std::min<std::size_t>(MIX_BLOCK_FRAMES, frames - done));
+        for (int32_t f = 0; f < n; ++f)
+            sums[f][0] = sums[f][1] = 0;
+        if (channels == 2)
+            mix_block<2>(increments, n, sums);
+        else
+            mix_block<1>(increments, n, sums);
+        for (int32_t f = 0; f < n; ++f) {
+            for (std::size_t ch = 0; ch < channels; ++ch) {
+                const std::size_t c = (done + static_cast<std::size_t>(f)) * channels + ch;
+                if (c < samples)
+                    add_sample(out + c * bytes_per_sample, frame_value(sums[f][ch], bits, state.sample_limit), bits);
+            }
+        }
     }
 }
 
