@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <new>
 
 namespace qv {
@@ -47,10 +48,11 @@ bool decode(std::string_view name, DecodedBitmap& out) {
     const BitmapDecoder decoder = display_state().decoder;
     if (decoder == nullptr)
         return false;
+    // A decoder that runs out of memory, or fails some other way, fails this load only.
     try {
         if (!decoder(name, out))
             return false;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return false;
     }
     const auto expected = static_cast<std::size_t>(std::max(out.width, 0)) *

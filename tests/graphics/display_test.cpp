@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstring>
+#include <new>
 
 namespace qv::test {
 namespace {
@@ -83,8 +84,10 @@ TEST_F(SlotTest, FailedLoadsLeaveTheSlotFree) {
     EXPECT_FALSE(Display::create_blank_surface(4, -1, 2, Placement::VideoMemory));
     EXPECT_TRUE(slot_is_all_zero(2));
 
-    Display::set_bitmap_decoder(nullptr);
     fake_bitmaps()["BMP_A"] = solid(2, 2, 1);
+    Display::set_bitmap_decoder(nullptr);
+    EXPECT_FALSE(Display::load_bitmap("BMP_A", 2, Placement::VideoMemory));
+    Display::set_bitmap_decoder([](std::string_view, DecodedBitmap&) -> bool { throw std::bad_alloc(); });
     EXPECT_FALSE(Display::load_bitmap("BMP_A", 2, Placement::VideoMemory));
     EXPECT_TRUE(slot_is_all_zero(2));
 }
