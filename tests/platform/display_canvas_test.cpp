@@ -52,8 +52,9 @@ TEST_F(CanvasTest, FlipShowsTheClientAreaPixelForPixel) {
     const QImage shown = canvas.grab().toImage().convertToFormat(QImage::Format_RGB32);
     const qreal ratio = shown.devicePixelRatio();
     // A scaled screen must really be scaled, or this run proves nothing about crispness.
-    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
         ASSERT_EQ(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+    }
     ASSERT_EQ(shown.width(), qRound(40 * ratio));
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x) {
