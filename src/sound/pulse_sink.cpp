@@ -30,15 +30,20 @@ public:
     }
 
     // The simple API has no "wait for room": pace by the reported latency, refilling once no
-    // more than one region is left in the server.
+    // more than one region is left ahead of the server's own latency. Never wait longer than a
+    // region, so a latency that does not fall (a slow device) cannot stall the stream; the
+    // write then blocks until the server has room.
     bool wait_room(const std::atomic<bool>& stop) override {
+        pa_usec_t waited = 0;
         while (!stop.load()) {
             int err = 0;
             const pa_usec_t latency = pa_simple_get_latency(stream_, &err);
-            if (latency == static_cast<pa_usec_t>(-1) || latency <= region_us_)
+            if (latency == static_cast<pa_usec_t>(-1) || latency <= region_us_ + server_us_ ||
+                waited >= region_us_)
                 return true;
-            const pa_usec_t wait = std::min(latency - region_us_, WAIT_SLICE_US);
+            const pa_usec_t wait = std::min(latency - region_us_ - server_us_, WAIT_SLICE_US);
             std::this_thread::sleep_for(std::chrono::microseconds(wait));
+            waited += wait;
         }
         return false;
     }
@@ -50,16 +55,20 @@ public:
 
     int32_t latency_frames() const override { return granted_frames_; }
 
+    // After the two silent regions: what the server adds beyond them is its own latency.
     void measure_latency() {
         int err = 0;
         const pa_usec_t latency = pa_simple_get_latency(stream_, &err);
-        if (latency != static_cast<pa_usec_t>(-1))
-            granted_frames_ = static_cast<int32_t>(latency * static_cast<pa_usec_t>(rate_) / 1000000u);
+        if (latency == static_cast<pa_usec_t>(-1))
+            return;
+        granted_frames_ = static_cast<int32_t>(latency * static_cast<pa_usec_t>(rate_) / 1000000u);
+        server_us_ = latency > 2 * region_us_ ? latency - 2 * region_us_ : 0;
     }
 
 private:
     pa_simple* stream_;
     pa_usec_t region_us_;
+    pa_usec_t server_us_ = 0;
     int32_t rate_;
     int32_t granted_frames_ = 0;
 };
