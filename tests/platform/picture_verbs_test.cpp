@@ -105,10 +105,11 @@ TEST_F(PictureVerbTest, SheetShowsEveryBitmapOverTheBoardWhereBlackIsTransparent
                 const uint32_t source = bitmap.pixels[static_cast<std::size_t>(y * bitmap.width + x)];
                 const uint32_t shown = sheet.pixel(left + x * scale + scale / 2,
                                                    top + y * scale + scale / 2) & 0xFFFFFFu;
-                if (source != 0)
+                if (source != 0) {
                     ASSERT_EQ(shown, source) << x << "," << y;
-                else
+                } else {
                     ASSERT_TRUE(shown == 0xC8C8C8u || shown == 0x989898u) << x << "," << y;
+                }
             }
     }
     EXPECT_EQ(bitmaps, static_cast<int>(PANEL_BITMAPS.size()));
