@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     const uint64_t frame = static_cast<uint64_t>(sample.channels * sample.bits_per_sample / 8);
     if (sample.samples_per_second <= 0 || sample.head != 0 || sample.tail != 0 ||
-        static_cast<uint64_t>(sample.body) * frame > sample.data.size() || sample.data.size() > size)
+        static_cast<uint64_t>(sample.body) * frame > sample.data.size() ||
+        sample.data.size() > size)
         std::abort();
     const double converted = static_cast<double>(sample.body) * 4.0 * 44100.0 /
                              static_cast<double>(sample.samples_per_second);

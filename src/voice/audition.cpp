@@ -36,7 +36,9 @@ std::string format(const char* pattern, ...) {
     return out;
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool same_ignoring_case(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -71,10 +73,10 @@ void prepare_wav(const std::string& path, bool loop, Voice& voice, AuditionResul
     const PcmSample& s = unit.wave.sample;
     const float seconds = static_cast<float>(s.body) / static_cast<float>(s.samples_per_second);
     const std::string name(audition_file_name(path));
-    r.description = format(s.channels == 1 ? "%s\r\n Mono\r\n %d Hz\r\n %d bps\r\n %0.2f sec"
-                                           : "%s\r\n Stereo\r\n %d Hz\r\n %d bps\r\n %0.2f sec",
-                           name.c_str(), s.samples_per_second, s.bits_per_sample,
-                           static_cast<double>(seconds));
+    r.description =
+        format(s.channels == 1 ? "%s\r\n Mono\r\n %d Hz\r\n %d bps\r\n %0.2f sec"
+                               : "%s\r\n Stereo\r\n %d Hz\r\n %d bps\r\n %0.2f sec",
+               name.c_str(), s.samples_per_second, s.bits_per_sample, static_cast<double>(seconds));
     r.described = true;
     if (!build_ready_samples(voice)) {
         r.error = ready_samples_error();

@@ -20,13 +20,13 @@ AuditionFile audition_file_kind(std::string_view path);
 std::string_view audition_file_name(std::string_view path);
 
 struct AuditionResult {
-    bool recognised = false;  // a known extension: the browser's hear request succeeds
-    bool described = false;   // `description` is new; otherwise the previous text stays
-    std::string description;  // lines separated by "\r\n"
-    bool start_note = false;  // everything succeeded: start one note of the voice
-    int32_t mode = 0;         // the note's mode: non-zero repeats the body
-    bool looping = false;     // set the browser's looping flag to true (never clears it)
-    std::string error;        // why nothing plays, empty when a note starts
+    bool recognised = false; // a known extension: the browser's hear request succeeds
+    bool described = false;  // `description` is new; otherwise the previous text stays
+    std::string description; // lines separated by "\r\n"
+    bool start_note = false; // everything succeeded: start one note of the voice
+    int32_t mode = 0;        // the note's mode: non-zero repeats the body
+    bool looping = false;    // set the browser's looping flag to true (never clears it)
+    std::string error;       // why nothing plays, empty when a note starts
 };
 
 // Releases `voice`, then loads `path` into it by its extension and builds its ready samples

@@ -71,8 +71,7 @@ bool read_layer(ByteStream& stream, NoiseUnit& layer) {
 
 bool read_design(ByteStream& stream, NoiseDesign& design) {
     char magic[sizeof NOISE_MAGIC] = {};
-    if (!read(stream, magic, 1, sizeof magic) ||
-        std::memcmp(magic, NOISE_MAGIC, sizeof magic) != 0)
+    if (!read(stream, magic, 1, sizeof magic) || std::memcmp(magic, NOISE_MAGIC, sizeof magic) != 0)
         return fail("not a noise file");
     uint8_t version[4] = {};
     if (!read(stream, version, 1, 4))
@@ -96,7 +95,9 @@ bool read_design(ByteStream& stream, NoiseDesign& design) {
     return true;
 }
 
-template <class T> T clamped(T value, T low, T high) { return std::min(std::max(value, low), high); }
+template <class T> T clamped(T value, T low, T high) {
+    return std::min(std::max(value, low), high);
+}
 
 // Floats at or below 0 become 0 (a NaN from a hand-made design included).
 float clamp_positive(float value, float high) {
@@ -126,7 +127,9 @@ bool read_noise(ByteStream& stream, NoiseDesign& design) {
     return true;
 }
 
-const std::string& noise_file_error() { return last_error; }
+const std::string& noise_file_error() {
+    return last_error;
+}
 
 void clamp_noise(NoiseDesign& design) {
     // A negative length would make a negative frame count; treat it as empty.

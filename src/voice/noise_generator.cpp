@@ -22,12 +22,16 @@ bool fail(const char* reason) {
     return false;
 }
 
-constexpr int32_t NOISE_OUTPUT_RATE_MAX = 44100; // the frame count divides 44100 by the rate
+constexpr int32_t NOISE_OUTPUT_RATE_MAX = 44100;  // the frame count divides 44100 by the rate
 constexpr int32_t KEY_SPAN_OF_FULL_SCALE = 12800; // full-scale modulation = 50 semitones
 
-int16_t trunc_to_i16(double value) { return static_cast<int16_t>(value); }
+int16_t trunc_to_i16(double value) {
+    return static_cast<int16_t>(value);
+}
 
-double clip_unit(double value) { return value > 1.0 ? 1.0 : (value < -1.0 ? -1.0 : value); }
+double clip_unit(double value) {
+    return value > 1.0 ? 1.0 : (value < -1.0 ? -1.0 : value);
+}
 
 // One cycle of a sum of overtones (harmonic, amplitude 128) at full volume, clipped to +-1.
 bool overtone_table(std::vector<int16_t>& table, std::span<const VoicePoint> overtones) {
@@ -357,8 +361,8 @@ bool prepare(Prepared& p, NoiseDesign& design, int32_t channels, int32_t rate, i
 } // namespace
 
 int16_t NoiseRandom::next() {
-    const uint32_t t = static_cast<uint32_t>(static_cast<int32_t>(seed_a)) +
-                       static_cast<uint32_t>(seed_b);
+    const uint32_t t =
+        static_cast<uint32_t>(static_cast<int32_t>(seed_a)) + static_cast<uint32_t>(seed_b);
     const uint16_t w = static_cast<uint16_t>(((t & 0xFFu) << 8) | ((t >> 8) & 0xFFu));
     seed_b = seed_a;
     seed_a = static_cast<int16_t>(w);
@@ -406,7 +410,8 @@ bool render_noise(std::vector<uint8_t>& out, NoiseDesign& design, int32_t channe
     Prepared p;
     if (!prepare(p, design, channels, rate, bits))
         return false;
-    const std::size_t samples = static_cast<std::size_t>(p.frames) * static_cast<std::size_t>(channels);
+    const std::size_t samples =
+        static_cast<std::size_t>(p.frames) * static_cast<std::size_t>(channels);
     if (!allocate_zeroed(out, samples * static_cast<std::size_t>(bits / 8)))
         return fail("out of memory");
     const std::span<LayerState> layers(p.layers.data(), p.layer_count);
@@ -428,7 +433,8 @@ bool render_noise(std::vector<int16_t>& out, NoiseDesign& design, int32_t channe
     Prepared p;
     if (!prepare(p, design, channels, rate, 16))
         return false;
-    if (!allocate_zeroed(out, static_cast<std::size_t>(p.frames) * static_cast<std::size_t>(channels)))
+    if (!allocate_zeroed(out,
+                         static_cast<std::size_t>(p.frames) * static_cast<std::size_t>(channels)))
         return fail("out of memory");
     int16_t* samples = out.data();
     synthesise(std::span<LayerState>(p.layers.data(), p.layer_count), p.frames, channels,
@@ -436,6 +442,8 @@ bool render_noise(std::vector<int16_t>& out, NoiseDesign& design, int32_t channe
     return true;
 }
 
-const std::string& noise_render_error() { return last_error; }
+const std::string& noise_render_error() {
+    return last_error;
+}
 
 } // namespace qv

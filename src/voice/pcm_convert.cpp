@@ -11,14 +11,17 @@ namespace qv {
 namespace {
 
 bool supported_format(const PcmSample& s) {
-    return (s.channels == 1 || s.channels == 2) && (s.bits_per_sample == 8 || s.bits_per_sample == 16);
+    return (s.channels == 1 || s.channels == 2) &&
+           (s.bits_per_sample == 8 || s.bits_per_sample == 16);
 }
 
 int64_t frame_total(const PcmSample& s) {
     return static_cast<int64_t>(s.head) + s.body + s.tail;
 }
 
-int64_t frame_size(const PcmSample& s) { return int64_t{s.channels} * s.bits_per_sample / 8; }
+int64_t frame_size(const PcmSample& s) {
+    return int64_t{s.channels} * s.bits_per_sample / 8;
+}
 
 // Data present, a format the converters know, and at least as many bytes as the counts say.
 bool convertible(const PcmSample& s) {
@@ -31,7 +34,9 @@ bool allocate_result(std::vector<uint8_t>& out, uint64_t bytes) {
     return bytes <= PCM_MAX_BYTES && allocate_zeroed(out, static_cast<std::size_t>(bytes));
 }
 
-int16_t load16(const uint8_t* p) { return static_cast<int16_t>(p[0] | p[1] << 8); }
+int16_t load16(const uint8_t* p) {
+    return static_cast<int16_t>(p[0] | p[1] << 8);
+}
 
 void store16(uint8_t* p, int32_t v) {
     p[0] = static_cast<uint8_t>(v & 0xFF);
@@ -107,8 +112,8 @@ bool convert_bits(PcmSample& sample, int32_t bits) {
         return true;
     if (bits != 8 && bits != 16)
         return false;
-    const uint64_t count = static_cast<uint64_t>(frame_total(sample)) *
-                           static_cast<uint64_t>(sample.channels);
+    const uint64_t count =
+        static_cast<uint64_t>(frame_total(sample)) * static_cast<uint64_t>(sample.channels);
     std::vector<uint8_t> out;
     if (!allocate_result(out, count * static_cast<uint64_t>(bits / 8)))
         return false;

@@ -94,6 +94,8 @@ bool build_ready_samples(Voice& voice) {
     return true;
 }
 
-const std::string& ready_samples_error() { return last_error; }
+const std::string& ready_samples_error() {
+    return last_error;
+}
 
 } // namespace qv

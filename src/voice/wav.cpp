@@ -25,7 +25,7 @@ constexpr std::size_t FORMAT_FIELDS_SIZE = 18;
 
 // Bytes of a WAV file, from disk or memory, with a bounded cursor.
 class WavSource {
-public:
+  public:
     explicit WavSource(std::span<const uint8_t> bytes) : memory_(bytes), size_(bytes.size()) {}
     explicit WavSource(std::FILE* file, uint64_t size) : file_(file), size_(size) {}
 
@@ -55,14 +55,16 @@ public:
 
     bool skip(uint64_t count) { return count <= left() && seek(position_ + count); }
 
-private:
+  private:
     std::span<const uint8_t> memory_;
     std::FILE* file_ = nullptr;
     uint64_t size_ = 0;
     uint64_t position_ = 0;
 };
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 uint32_t le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -168,8 +170,12 @@ bool read_wav(std::span<const uint8_t> bytes, PcmSample& sample) {
     return read_from(in, sample);
 }
 
-const std::string& wav_error() { return last_error; }
+const std::string& wav_error() {
+    return last_error;
+}
 
-void release_pcm(PcmSample& sample) { std::vector<uint8_t>().swap(sample.data); }
+void release_pcm(PcmSample& sample) {
+    std::vector<uint8_t>().swap(sample.data);
+}
 
 } // namespace qv

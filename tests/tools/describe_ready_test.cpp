@@ -19,9 +19,9 @@ using tooltest::run_tool;
 std::string sox_wav(const std::filesystem::path& path, int rate, int channels, int bits,
                     const std::string& seconds) {
     const std::string command = "sox -n -r " + std::to_string(rate) + " -c " +
-                                std::to_string(channels) + " -b " + std::to_string(bits) +
-                                " -e " + (bits == 8 ? "unsigned-integer" : "signed-integer") +
-                                " '" + path.string() + "' synth " + seconds + " sine 300";
+                                std::to_string(channels) + " -b " + std::to_string(bits) + " -e " +
+                                (bits == 8 ? "unsigned-integer" : "signed-integer") + " '" +
+                                path.string() + "' synth " + seconds + " sine 300";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return path.string();
 }
@@ -40,7 +40,8 @@ void put_varint(std::vector<unsigned char>& out, uint32_t v) {
 
 // One layer: a 440 Hz saw modulated by a random oscillator, panned right, rising over 50 ms.
 std::vector<unsigned char> noise_file(uint32_t length) {
-    std::vector<unsigned char> out = {'Q', 'V', 'N', 'O', 'I', 'S', 'E', '-', 0x54, 0xF3, 0x31, 0x01};
+    std::vector<unsigned char> out = {'Q', 'V', 'N',  'O',  'I',  'S',
+                                      'E', '-', 0x54, 0xF3, 0x31, 0x01};
     put_varint(out, length);
     out.push_back(1);
     put_varint(out, 0x04 | 0x08 | 0x10 | 0x20);

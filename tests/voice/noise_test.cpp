@@ -219,7 +219,8 @@ TEST(NoiseRender, SecondRenderIsIdenticalAndLayersSum) {
     qv::NoiseDesign only_first = design;
     for (int k = 1; k < 4; ++k)
         only_first.units[static_cast<std::size_t>(k)].enabled = 0;
-    EXPECT_EQ(render16(only_first), render16(one_layer(osc(qv::NOISE_RANDOM, 3000.0f, 150.0f, 37.0f), 44100)));
+    EXPECT_EQ(render16(only_first),
+              render16(one_layer(osc(qv::NOISE_RANDOM, 3000.0f, 150.0f, 37.0f), 44100)));
 }
 
 // A frame-by-frame walk written straight from the generator's description, to hold the
@@ -493,9 +494,9 @@ TEST(NoiseFile, RejectsMalformedFiles) {
     put_varint(negative_corners, 0x04);
     put_varint(negative_corners, 0xFFFFFFFF);
     const std::pair<const char*, std::vector<uint8_t>> cases[] = {
-        {"magic", bad_magic},         {"newer version", newer},
-        {"five layers", five_layers}, {"negative layer count", negative_layers},
-        {"flag 0x80", flag_0x80},     {"flag 0x01", flag_bit0},
+        {"magic", bad_magic},           {"newer version", newer},
+        {"five layers", five_layers},   {"negative layer count", negative_layers},
+        {"flag 0x80", flag_0x80},       {"flag 0x01", flag_bit0},
         {"four corners", four_corners}, {"negative corner count", negative_corners},
     };
     for (const auto& [name, bytes] : cases) {

@@ -132,7 +132,7 @@ TEST(ReadySamples, NoUnitsSucceeds) {
 // --- the sample browser's preparation ----------------------------------------------------------
 
 class Audition : public testing::Test {
-protected:
+  protected:
     std::string path(const std::string& name) { return testing::TempDir() + "/" + name; }
 
     std::string write_wav(const std::string& name, int32_t channels, int32_t rate, int32_t frames) {
@@ -143,7 +143,8 @@ protected:
 
     std::string write_bytes(const std::string& name, const std::vector<uint8_t>& bytes) {
         std::ofstream out(path(name), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
         return path(name);
     }
 
@@ -202,12 +203,12 @@ TEST_F(Audition, VoiceFileAlwaysRepeats) {
 
 TEST_F(Audition, NoiseFile) {
     // One layer of a 1 kHz sine, one second long.
-    const std::vector<uint8_t> file = {'Q', 'V', 'N', 'O', 'I', 'S', 'E', '-',
-                                       0x54, 0xF3, 0x31, 0x01, // 20051028
-                                       0xC4, 0xD8, 0x02,       // 44100
-                                       1,    0x14,             // one layer: envelope and main
-                                       0,                      // no corners
-                                       1, 0, 0x90, 0x4E, 0xE8, 0x07, 0};
+    const std::vector<uint8_t> file = {'Q',  'V',  'N',  'O',  'I',  'S',  'E',
+                                       '-',  0x54, 0xF3, 0x31, 0x01, // 20051028
+                                       0xC4, 0xD8, 0x02,             // 44100
+                                       1,    0x14,                   // one layer: envelope and main
+                                       0,                            // no corners
+                                       1,    0,    0x90, 0x4E, 0xE8, 0x07, 0};
     const std::string noise = write_bytes("hiss.QvNoise", file);
     const qv::AuditionResult r = qv::prepare_audition(noise, false, voice);
     EXPECT_TRUE(r.recognised);
@@ -223,7 +224,8 @@ TEST_F(Audition, NoiseFile) {
 TEST_F(Audition, OggUnknownAndUnreadableFiles) {
     ASSERT_TRUE(qv::prepare_audition(write_wav("a.wav", 1, 8000, 800), false, voice).start_note);
 
-    qv::AuditionResult r = qv::prepare_audition(write_bytes("song.OGG", {'O', 'g', 'g', 'S'}), true, voice);
+    qv::AuditionResult r =
+        qv::prepare_audition(write_bytes("song.OGG", {'O', 'g', 'g', 'S'}), true, voice);
     EXPECT_TRUE(r.recognised);
     EXPECT_FALSE(r.described);
     EXPECT_FALSE(r.start_note);

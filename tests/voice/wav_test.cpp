@@ -24,7 +24,9 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
     put16(out, v >> 16);
 }
 
-void put_id(std::vector<uint8_t>& out, const char* id) { out.insert(out.end(), id, id + 4); }
+void put_id(std::vector<uint8_t>& out, const char* id) {
+    out.insert(out.end(), id, id + 4);
+}
 
 struct Format {
     uint32_t tag = 1;
@@ -172,7 +174,8 @@ std::vector<uint8_t> slurp(const std::string& path) {
 
 void spit(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST(WavRead, SoxFilesReadAsTheirHeadersSay) {
@@ -180,7 +183,8 @@ TEST(WavRead, SoxFilesReadAsTheirHeadersSay) {
     struct Case {
         int rate, channels, bits;
     };
-    const Case cases[] = {{11025, 1, 8}, {22050, 2, 8}, {44100, 1, 16}, {48000, 2, 16}, {32000, 2, 8}};
+    const Case cases[] = {
+        {11025, 1, 8}, {22050, 2, 8}, {44100, 1, 16}, {48000, 2, 16}, {32000, 2, 8}};
     for (const Case& c : cases) {
         const std::string base = dir + "/qv_sox_" + std::to_string(c.rate) + "_" +
                                  std::to_string(c.channels) + "_" + std::to_string(c.bits);
@@ -278,7 +282,10 @@ TEST(PcmConvert, ChannelAndWidthTable) {
         {"8-bit stereo to mono", pcm(2, 8000, 8, {0x10, 0x21}), 1, 8, {0x18}},
         {"16-bit stereo to mono", pcm(2, 8000, 16, le16({-3, 0})), 1, 16, le16({-1})},
         {"16-bit mono to stereo", pcm(1, 8000, 16, le16({-300})), 2, 16, le16({-300, -300})},
-        {"16-bit to 8-bit", pcm(1, 8000, 16, le16({-1, -256, 32767, -32768, 255})), 1, 8,
+        {"16-bit to 8-bit",
+         pcm(1, 8000, 16, le16({-1, -256, 32767, -32768, 255})),
+         1,
+         8,
          {128, 127, 255, 0, 128}},
         {"8-bit to 16-bit", pcm(1, 8000, 8, {0, 128, 255}), 1, 16, le16({-32768, 0, 32512})},
         {"stereo 16 to mono 8", pcm(2, 8000, 16, le16({1000, 3000})), 1, 8, {128 + 7}},

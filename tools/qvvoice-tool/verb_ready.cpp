@@ -31,9 +31,9 @@ int run_ready(Args args) {
         return EXIT_FAILED;
     }
     const qv::ReadySample& ready = voice.ready[0];
-    const std::size_t frames =
-        static_cast<std::size_t>(ready.head) + static_cast<std::size_t>(ready.body) +
-        static_cast<std::size_t>(ready.tail);
+    const std::size_t frames = static_cast<std::size_t>(ready.head) +
+                               static_cast<std::size_t>(ready.body) +
+                               static_cast<std::size_t>(ready.tail);
     const std::size_t samples = std::min(frames * qv::READY_CHANNELS, ready.pcm.size());
     std::vector<uint8_t> bytes;
     try {
