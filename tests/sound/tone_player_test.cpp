@@ -276,6 +276,47 @@ TEST_F(TonePlayerTest, ANewToneInASlotStillHearsThePreviousTonesDelayedTail) {
     EXPECT_EQ(right(out, 63), 10);
 }
 
+// Whatever the region sizes, the frames are the same: a note's state, its delay ring and the
+// ring position carry over from one mix call to the next.
+TEST_F(TonePlayerTest, RegionSizesDoNotChangeTheOutput) {
+    test::UnitSpec enveloped{counting_pcm(300)};
+    enveloped.envelope = {0, 40, 80, 120, 128, 100, 90};
+    enveloped.release_length = 700;
+    const Voice voice = make_voice({enveloped, {counting_pcm(97)}});
+    auto play = [&](const std::vector<int32_t>& chunks) {
+        open();
+        std::vector<int16_t> out;
+        int32_t ids[4] = {TonePlayer::start_tone(voice, 1, 1.25f, 10, 100, 0),
+                          TonePlayer::start_tone(voice, 0, 0.5f, 120, 90, 128),
+                          TonePlayer::start_tone(voice, 1, 3.0f, 64, 128, 40), -1};
+        int32_t done = 0;
+        for (int32_t chunk : chunks) {
+            if (done >= 1500 && ids[3] < 0) {
+                TonePlayer::stop_tone(ids[0], ToneStop::Release);
+                TonePlayer::stop_tone(ids[2], ToneStop::Release);
+                ids[3] = TonePlayer::start_tone(voice, 1, 2.0f, -1, -1, 0);
+            }
+            const auto part = mix16(chunk, 2);
+            out.insert(out.end(), part.begin(), part.end());
+            done += chunk;
+        }
+        TonePlayer::release();
+        return out;
+    };
+    const auto whole = play({1500, 4500});
+    EXPECT_EQ(play(std::vector<int32_t>(6000, 1)), whole);
+    EXPECT_EQ(play({7, 249, 256, 257, 731, 1500 - 7 - 249 - 256 - 257 - 731, 255, 1, 4244}), whole);
+    EXPECT_NE(whole, std::vector<int16_t>(whole.size(), 0));
+}
+
+TEST_F(TonePlayerTest, APartialLastFrameIsComputedAndOnlyItsFirstChannelAdded) {
+    open();
+    const Voice voice = make_voice({{counting_pcm(10)}});
+    TonePlayer::start_tone(voice, 1, 1.0f, -1, 128, -1);
+    EXPECT_EQ(mix16(1, 3), (std::vector<int16_t>{10, 10, 20})); // three samples: a frame and a half
+    EXPECT_EQ(mix16(1, 2), (std::vector<int16_t>{30, 30}));
+}
+
 TEST_F(TonePlayerTest, FrequencyChangeAppliesFromTheNextFrameWithoutMovingThePosition) {
     open();
     const Voice voice = make_voice({{counting_pcm(20)}});
