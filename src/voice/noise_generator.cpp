@@ -9,7 +9,6 @@
 #include "voice/render.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace qv {
 
