@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -228,6 +229,46 @@ TEST(ToolRender, EndlessNoteIsCutTenSecondsAfterTheRelease) {
     const std::size_t last = wav.data.size() - 4;
     EXPECT_TRUE(wav.data[last] != 0 || wav.data[last + 1] != 0 || wav.data[last - 400] != 0)
         << "still sounding when cut";
+}
+
+// The browser's loop switch decides whether a WAV sample repeats: played once it falls silent
+// at its end and the recording stops at the release; looped it sounds to the release and then
+// fades out over 100 ms.
+TEST(ToolRender, LoopSwitchDecidesWhetherAWavRepeats) {
+    tooltest::TempDir dir;
+    const std::filesystem::path wav_path = dir.path / "tone.wav";
+    const std::string command = "sox -n -r 44100 -c 1 -b 16 -e signed-integer '" +
+                                wav_path.string() + "' synth 0.3 sine 300";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const auto render = [&](bool loop, Wav& wav) {
+        std::vector<std::string> args = {"render", wav_path.string(), (dir.path / "out.wav").string(),
+                                         "--hold", "1", "--buffer", "0.1"};
+        if (loop)
+            args.push_back("--loop");
+        const tooltest::ToolResult r = run_tool(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_TRUE(read_wav(dir.path / "out.wav", wav));
+    };
+    // Peak of the frames [from, to) of 16-bit stereo data.
+    const auto peak = [](const Wav& wav, std::size_t from, std::size_t to) {
+        int most = 0;
+        for (std::size_t f = from; f < to && 4 * f + 3 < wav.data.size(); ++f)
+            for (std::size_t b = 4 * f; b < 4 * f + 4; b += 2)
+                most = std::max(most, std::abs(static_cast<int16_t>(wav.data[b] | wav.data[b + 1] << 8)));
+        return most;
+    };
+    Wav once;
+    render(false, once);
+    EXPECT_EQ(once.data.size(), 44100u * 4u);
+    EXPECT_GT(peak(once, 0, 13000), 10000);
+    EXPECT_EQ(peak(once, 13300, 44100), 0);
+
+    Wav looped;
+    render(true, looped);
+    EXPECT_EQ(looped.data.size(), 11u * 4410u * 4u);
+    EXPECT_GT(peak(looped, 40000, 44100), 10000);
+    EXPECT_GT(peak(looped, 44100, 44100 + 3900), 10000);
+    EXPECT_LT(peak(looped, 48500, 48510), 1000) << "the last 10 ms fade out";
 }
 
 TEST(ToolRender, RefusesWhatItCannotPlay) {
