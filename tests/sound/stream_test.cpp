@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
-
+#include <vector>
 
 namespace qv {
 namespace {
