@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -269,6 +271,67 @@ TEST(ToolRender, LoopSwitchDecidesWhetherAWavRepeats) {
     EXPECT_GT(peak(looped, 40000, 44100), 10000);
     EXPECT_GT(peak(looped, 44100, 44100 + 3900), 10000);
     EXPECT_LT(peak(looped, 48500, 48510), 1000) << "the last 10 ms fade out";
+}
+
+// Values no editor writes reach rendering and the mixer through this path: each file plays
+// safely or is refused with a message, never read outside a buffer or overflowing.
+TEST(ToolRender, HostileVoiceFilesPlaySafelyOrAreRefused) {
+    struct Case {
+        const char* name;
+        void (*spoil)(qv::VoiceUnit&);
+    };
+    const Case cases[] = {
+        {"tuning no number", [](qv::VoiceUnit& u) { u.tuning = std::nanf(""); }},
+        {"tuning negative", [](qv::VoiceUnit& u) { u.tuning = -3.0f; }},
+        {"tuning huge", [](qv::VoiceUnit& u) { u.tuning = 1e30f; }},
+        {"basic key lowest", [](qv::VoiceUnit& u) { u.basic_key = INT32_MIN; }},
+        {"basic key highest", [](qv::VoiceUnit& u) { u.basic_key = INT32_MAX; }},
+        {"beat fit", [](qv::VoiceUnit& u) { u.voice_flags = 7; }},
+        {"volume and pan beyond 128", [](qv::VoiceUnit& u) { u.volume = INT32_MAX; u.pan = INT32_MIN; }},
+        {"resolution huge", [](qv::VoiceUnit& u) { u.wave.resolution = INT32_MAX; }},
+        {"resolution negative", [](qv::VoiceUnit& u) { u.wave.resolution = -200; }},
+        {"harmonics 0 and huge", [](qv::VoiceUnit& u) {
+             u.wave.kind = qv::WAVE_OVERTONE;
+             u.wave.points = {{0, 128}, {INT32_MAX, INT32_MIN}, {INT32_MIN, 5}};
+             u.wave.point_count = 3; }},
+        {"envelope step huge", [](qv::VoiceUnit& u) { u.envelope.points[0] = {INT32_MAX, 128}; }},
+        {"envelope step negative", [](qv::VoiceUnit& u) { u.envelope.points[0] = {-100, 128}; }},
+        {"release huge", [](qv::VoiceUnit& u) { u.envelope.points[1] = {INT32_MAX, 0}; }},
+        {"envelope fps 0", [](qv::VoiceUnit& u) { u.envelope.fps = 0; }},
+        {"envelope fps negative", [](qv::VoiceUnit& u) { u.envelope.fps = -100; }},
+        {"envelope level beyond 128", [](qv::VoiceUnit& u) { u.envelope.points[0] = {5, INT32_MAX}; }},
+    };
+    tooltest::TempDir dir;
+    for (const Case& c : cases) {
+        qv::Voice voice;
+        ASSERT_TRUE(qv::allocate_units(voice, 3)); // a third unit, which no tone has room for
+        for (qv::VoiceUnit& u : voice.units) {
+            u.basic_key = 45 * 256;
+            u.volume = 64;
+            u.pan = 64;
+            u.tuning = 1.0f;
+            u.voice_flags = 3;
+            u.data_flags = 3;
+            u.wave.resolution = 200;
+            u.wave.point_count = 3;
+            u.wave.points = {{0, 0}, {50, 64}, {150, -64}};
+            u.envelope.fps = 100;
+            u.envelope.head_count = 1;
+            u.envelope.tail_count = 1;
+            u.envelope.points = {{2, 128}, {3, 0}};
+        }
+        c.spoil(voice.units[0]);
+        const std::filesystem::path path = dir.path / "hostile.qvvoice";
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(qv::write_voice(file, voice)) << c.name;
+        std::fclose(file);
+        const tooltest::ToolResult r = run_tool({"render", path.string(), (dir.path / "out.wav").string(),
+                                                 "--rate", "11025", "--hold", "0.05", "--buffer", "0.05"});
+        EXPECT_TRUE(r.status == 0 || (r.status == 1 && !r.err.empty())) << c.name << ": " << r.err;
+        EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << c.name << ": " << r.err;
+    }
 }
 
 TEST(ToolRender, RefusesWhatItCannotPlay) {
