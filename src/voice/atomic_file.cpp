@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -98,10 +99,25 @@ bool fill_temporary(int fd, const std::string& path,
     return ok;
 }
 
+// A symbolic link is followed, so that the renamed file replaces what it points to rather
+// than the link itself.
+std::string resolve_link(const std::string& path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return path;
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
+}
+
 } // namespace
 
-bool write_file_atomically(const std::string& path,
+bool write_file_atomically(const std::string& requested_path,
                            const std::function<bool(std::FILE*)>& write, std::string* error) {
+    const std::string path = resolve_link(requested_path);
     std::string temporary;
     const int fd = create_temporary(path, temporary, error);
     if (fd < 0)

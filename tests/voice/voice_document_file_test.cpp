@@ -267,6 +267,20 @@ TEST_F(DocumentFileTest, LoadOfAMissingOrTruncatedFileFails) {
     expect_defaults("after truncated files");
 }
 
+TEST_F(DocumentFileTest, SaveReplacesTheFileBehindALinkAndKeepsItsMode) {
+    const fs::path target = folder / "real.qvvoice";
+    const fs::path link = folder / "link.qvvoice";
+    put_bytes(target, {1, 2, 3});
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(target, link);
+    ASSERT_TRUE(doc::save(link.string()));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(file_bytes(target).size(), 41u);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(folder_entries(folder), (std::set<std::string>{"real.qvvoice", "link.qvvoice"}));
+}
+
 // A save that fails must leave the previous file byte for byte and no temporary file.
 class FailingSaveTest : public DocumentFileTest {
 protected:
