@@ -155,6 +155,12 @@ bool settings_valid(const StreamSettings& s) {
     return true;
 }
 
+// A program that ends with the stream still open stops its thread on the way out instead of
+// dying on a joinable thread.
+struct CloseAtExit {
+    ~CloseAtExit() { SoundStream::close(); }
+} close_at_exit;
+
 } // namespace
 
 int32_t buffer_frames_for(int32_t rate, double seconds) {

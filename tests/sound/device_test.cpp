@@ -131,6 +131,7 @@ protected:
         dir_ = dir;
         build_pitch_table();
     }
+    void TearDown() override { SoundStream::close(); }
     std::string dir_;
 };
 
