@@ -36,7 +36,9 @@ struct PlayerState {
 };
 
 std::mutex tone_lock;
-PlayerState state;                // guarded by tone_lock
+// Never destroyed: a stream left open at exit is closed from a destructor that may run after
+// this file's statics are gone.
+PlayerState& state = *new PlayerState; // guarded by tone_lock
 std::atomic<bool> set_up{false};  // read without the lock so idle calls return at once
 int32_t id_counter = 1;           // guarded by tone_lock; never reset, so the first id is 2
 float song_tempo = 0.0f;          // guarded by tone_lock
