@@ -2,6 +2,8 @@
 #include "sound/tone_quality.h"
 
 #include <bit>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -83,6 +85,57 @@ StreamSettings ToneQuality::stream_settings(const ToneQuality& record) {
     settings.device = record.device == 1 ? StreamDevice::DirectSound : StreamDevice::WaveMapper;
     return settings;
 }
+
+namespace {
+
+constexpr std::size_t BUFFER_TEXT_LIMIT = 9;
+constexpr float BUFFER_TEXT_NOT_A_NUMBER = 0.1f;
+
+// scanf("%f") without the locale: blanks skipped, an optional sign, the longest number.
+float parse_buffer_text(std::string_view text) {
+    text = text.substr(0, BUFFER_TEXT_LIMIT);
+    std::size_t at = 0;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+        ++at;
+    if (at == text.size())
+        return 0.0f; // nothing to convert
+    bool negative = false;
+    if (text[at] == '+' || text[at] == '-')
+        negative = text[at++] == '-';
+    float value = 0.0f;
+    const char* first = text.data() + at;
+    const auto result = std::from_chars(first, text.data() + text.size(), value);
+    if (result.ec == std::errc::invalid_argument || first == text.data() + text.size())
+        return BUFFER_TEXT_NOT_A_NUMBER;
+    return negative ? -value : value;
+}
+
+} // namespace
+
+ConfigControls ToneQuality::controls_for(const ToneQuality& record) {
+    ConfigControls controls;
+    controls.device_index = record.device != 0 ? 1 : 0;
+    controls.channel_index = record.channels == 1 ? 0 : 1;
+    controls.bits_index = record.bits == 8 ? 0 : 1;
+    controls.rate_index = record.rate == 11025 ? 0 : record.rate == 22050 ? 1 : 2;
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, record.buffer_seconds,
+                                      std::chars_format::fixed, 2);
+    controls.buffer_text.assign(text, result.ec == std::errc() ? result.ptr : text);
+    return controls;
+}
+
+ToneQuality ToneQuality::from_controls(const ConfigControls& controls) {
+    ToneQuality record;
+    record.device = controls.device_index != 0 ? 1 : 0;
+    record.buffer_seconds = parse_buffer_text(controls.buffer_text);
+    record.channels = controls.channel_index != 0 ? 2 : 1;
+    record.bits = controls.bits_index != 0 ? 16 : 8;
+    record.rate = controls.rate_index == 0 ? 11025 : controls.rate_index == 1 ? 22050 : 44100;
+    return record;
+}
+
+bool ToneQuality::buffer_in_range(float seconds) { return seconds >= 0.01f && seconds <= 1.0f; }
 
 ToneQuality& ToneQuality::current() {
     static ToneQuality in_force;

@@ -31,6 +31,18 @@ struct ConfigResult {
     std::string detail; // the device's own reason when the stream would not open
 };
 
+// What the Config dialog shows for a record, and reads back when the user accepts it.
+struct ConfigControls {
+    int32_t device_index = 1;  // "wave mapper", "direct sound"
+    int32_t channel_index = 1; // "mono", "stereo"
+    int32_t bits_index = 1;    // "8bit", "16bit"
+    int32_t rate_index = 2;    // "11025Hz", "22050Hz", "44100Hz"
+    std::string buffer_text = "0.10"; // seconds
+};
+
+// The dialog's refusal of a buffer length outside 0.01 .. 1.00 s.
+constexpr const char* BUFFER_RANGE_MESSAGE = "Sound Buffer :\r\nmin 0.01sec / max 1.00sec";
+
 struct ToneQuality {
     int32_t rate = 44100;         // frames per second; the dialog offers 11025, 22050, 44100
     int32_t bits = 16;            // 8 or 16
@@ -51,6 +63,15 @@ struct ToneQuality {
     // single precision (0, which no stream accepts, when that is no 32-bit number); only
     // device 1 selects PulseAudio, every other value ALSA.
     static StreamSettings stream_settings(const ToneQuality& record);
+
+    // The dialog's controls for a record (the buffer with two decimals) and the record read
+    // back from them. Buffer text is read like scanf's "%f" from its first 9 characters: text
+    // that is not a number gives 0.1 s, empty or blank text 0.0 s.
+    static ConfigControls controls_for(const ToneQuality& record);
+    static ToneQuality from_controls(const ConfigControls& controls);
+
+    // Whether the dialog accepts a buffer length (compared in single precision).
+    static bool buffer_in_range(float seconds);
 
     // The settings in force (defaults until set).
     static ToneQuality& current();

@@ -188,6 +188,59 @@ TEST_F(ToneQualityTest, FailedSaveKeepsThePreviousFile) {
     EXPECT_FALSE(ToneQuality::save((folder / "missing" / "config.bin").string(), ToneQuality{}));
 }
 
+TEST_F(ToneQualityTest, DialogShowsARecordAndReadsItBack) {
+    ToneQuality q;
+    q.rate = 22050;
+    q.buffer_seconds = 0.25f;
+    q.device = 0;
+    const qv::ConfigControls shown = ToneQuality::controls_for(q);
+    EXPECT_EQ(shown.rate_index, 1);
+    EXPECT_EQ(shown.bits_index, 1);
+    EXPECT_EQ(shown.channel_index, 1);
+    EXPECT_EQ(shown.buffer_text, "0.25");
+    EXPECT_EQ(shown.device_index, 0);
+    // Accepting unchanged writes the same 52 bytes back.
+    ASSERT_TRUE(ToneQuality::save(path.string(), ToneQuality::from_controls(shown)));
+    EXPECT_EQ(read_bytes(path), config_file(22050, 16, 2, std::bit_cast<uint32_t>(0.25f), 0));
+
+    q.device = 2; // shown as "direct sound", though only 1 opens PulseAudio
+    q.rate = 8000;
+    q.bits = 12;
+    q.channels = 5;
+    const qv::ConfigControls odd = ToneQuality::controls_for(q);
+    EXPECT_EQ(odd.device_index, 1);
+    EXPECT_EQ(odd.rate_index, 2);
+    EXPECT_EQ(odd.bits_index, 1);
+    EXPECT_EQ(odd.channel_index, 1);
+    const ToneQuality back = ToneQuality::from_controls(odd);
+    EXPECT_EQ(back.device, 1);
+    EXPECT_EQ(back.rate, 44100);
+    EXPECT_EQ(back.bits, 16);
+    EXPECT_EQ(back.channels, 2);
+}
+
+TEST_F(ToneQualityTest, BufferTextIsReadLikeScanfAndRangeChecked) {
+    const struct {
+        const char* text;
+        float seconds;
+        bool accepted;
+    } cases[] = {
+        {"0.009", 0.009f, false}, {"0.01", 0.01f, true},  {"1", 1.0f, true},
+        {"1.001", 1.001f, false}, {"abc", 0.1f, true},    {"", 0.0f, false},
+        {"   ", 0.0f, false},     {" 0.5sec", 0.5f, true}, {"+0.2", 0.2f, true},
+        {"-0.5", -0.5f, false},   {".", 0.1f, true},       {"0.0099999999", 0.0099999f, false}, // only 9 characters are read
+    };
+    for (const auto& c : cases) {
+        qv::ConfigControls controls;
+        controls.buffer_text = c.text;
+        const ToneQuality q = ToneQuality::from_controls(controls);
+        EXPECT_EQ(q.buffer_seconds, c.seconds) << "'" << c.text << "'";
+        EXPECT_EQ(ToneQuality::buffer_in_range(q.buffer_seconds), c.accepted) << "'" << c.text << "'";
+    }
+    EXPECT_FALSE(ToneQuality::buffer_in_range(std::numeric_limits<float>::quiet_NaN()));
+    EXPECT_STREQ(qv::BUFFER_RANGE_MESSAGE, "Sound Buffer :\r\nmin 0.01sec / max 1.00sec");
+}
+
 // The stream is not open: the command stops at the close with its message, but the new
 // settings are saved and in force already.
 TEST_F(ToneQualityTest, ConfigWithoutAnOpenStreamReportsTheClose) {
