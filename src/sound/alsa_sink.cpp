@@ -5,6 +5,8 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <mutex>
 #include <vector>
 
@@ -13,6 +15,13 @@ namespace {
 
 constexpr int WAIT_SLICE_MS = 20; // how often a waiting refill thread looks at its stop flag
 
+// Free frames in the device buffer at which one more region goes in: then two regions are
+// queued (or the whole buffer, when the device granted less than two).
+snd_pcm_uframes_t wake_avail(snd_pcm_uframes_t region, snd_pcm_uframes_t buffer) {
+    const snd_pcm_uframes_t fill = std::max(region, std::min(2 * region, buffer));
+    return std::min(buffer, buffer - fill + region);
+}
+
 // ALSA prints its own diagnostics to stderr; the reason reaches the caller through `error`.
 void quiet_alsa_errors(const char*, int, const char*, int, const char*, ...) {}
 
@@ -20,8 +29,7 @@ class AlsaSink final : public Sink {
 public:
     AlsaSink(snd_pcm_t* pcm, const SinkFormat& format, snd_pcm_uframes_t buffer)
         : pcm_(pcm), frame_bytes_(format.frame_bytes()),
-          region_(static_cast<snd_pcm_uframes_t>(format.buffer_frames)), buffer_(buffer),
-          fill_target_(std::max(region_, std::min(2 * region_, buffer))) {}
+          region_(static_cast<snd_pcm_uframes_t>(format.buffer_frames)), buffer_(buffer) {}
 
     ~AlsaSink() override {
         snd_pcm_drop(pcm_);
@@ -29,7 +37,9 @@ public:
     }
 
     bool wait_room(const std::atomic<bool>& stop) override {
-        // Keep two regions queued: refill once no more than one is left.
+        // Keep two regions queued: refill once no more than one is left. avail_min is set to
+        // the same mark, so the wait sleeps until then; a wake-up short of it must not turn
+        // into a busy loop at real-time priority, which would starve the device's own threads.
         while (!stop.load()) {
             const snd_pcm_sframes_t avail = snd_pcm_avail_update(pcm_);
             if (avail < 0) {
@@ -37,10 +47,10 @@ public:
                     return false;
                 continue;
             }
-            const auto queued = buffer_ - std::min<snd_pcm_uframes_t>(buffer_, static_cast<snd_pcm_uframes_t>(avail));
-            if (queued + region_ <= fill_target_)
+            if (static_cast<snd_pcm_uframes_t>(avail) >= wake_avail(region_, buffer_))
                 return true;
-            snd_pcm_wait(pcm_, WAIT_SLICE_MS);
+            if (snd_pcm_wait(pcm_, WAIT_SLICE_MS) != 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return false;
     }
@@ -68,14 +78,15 @@ public:
         return true;
     }
 
-    int32_t latency_frames() const override { return static_cast<int32_t>(fill_target_); }
+    int32_t latency_frames() const override {
+        return static_cast<int32_t>(buffer_ - wake_avail(region_, buffer_) + region_);
+    }
 
 private:
     snd_pcm_t* pcm_;
     int32_t frame_bytes_;
     snd_pcm_uframes_t region_;
     snd_pcm_uframes_t buffer_;
-    snd_pcm_uframes_t fill_target_;
 };
 
 std::string alsa_reason(const char* step, int err) {
@@ -126,7 +137,7 @@ int configure(snd_pcm_t* pcm, const SinkFormat& format, snd_pcm_uframes_t& perio
     step = "software parameters";
     if ((err = snd_pcm_sw_params_current(pcm, sw)) < 0)
         return err;
-    snd_pcm_sw_params_set_avail_min(pcm, sw, period);
+    snd_pcm_sw_params_set_avail_min(pcm, sw, wake_avail(static_cast<snd_pcm_uframes_t>(format.buffer_frames), buffer));
     snd_pcm_sw_params_set_start_threshold(pcm, sw, std::min<snd_pcm_uframes_t>(2 * period, buffer));
     if ((err = snd_pcm_sw_params(pcm, sw)) < 0)
         return err;
