@@ -104,14 +104,22 @@ template <class Swap> void measure_hold(benchmark::State& state, Swap swap) {
         ++histogram[static_cast<std::size_t>(std::min(us * 10.0, static_cast<double>(BUCKETS)))];
     }
     TonePlayer::release();
-    const auto wanted = static_cast<int64_t>(static_cast<double>(state.iterations()) * 0.999);
-    int64_t seen = 0;
-    int bucket = 0;
-    while (bucket < BUCKETS && (seen += histogram[static_cast<std::size_t>(bucket)]) < wanted)
-        ++bucket;
+    auto percentile = [&](double fraction) {
+        const auto wanted = static_cast<int64_t>(static_cast<double>(state.iterations()) * fraction);
+        int64_t seen = 0;
+        int bucket = 0;
+        while (bucket < BUCKETS && (seen += histogram[static_cast<std::size_t>(bucket)]) < wanted)
+            ++bucket;
+        return (bucket + 1) / 10.0;
+    };
+    int64_t over_target = 0; // holds of 10 us or more
+    for (int bucket = 100; bucket <= BUCKETS; ++bucket)
+        over_target += histogram[static_cast<std::size_t>(bucket)];
+    state.counters["p999_hold_us"] = percentile(0.999);
+    state.counters["p99999_hold_us"] = percentile(0.99999);
+    state.counters["over_10us_per_million"] = 1e6 * static_cast<double>(over_target) / static_cast<double>(state.iterations());
     state.counters["longest_hold_us"] = longest;
     state.counters["longest_hold_cpu_us"] = longest_cpu;
-    state.counters["p999_hold_us"] = (bucket + 1) / 10.0;
     state.counters["mean_hold_us"] = sum / static_cast<double>(state.iterations());
 }
 
