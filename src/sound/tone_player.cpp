@@ -219,14 +219,35 @@ void render_unit(const ActiveTone& tone, ToneUnit& unit, double increment, int32
     unit = tu;
 }
 
+// One frame of a held repeating unit at a given envelope volume.
+template <int Channels, bool Enveloped>
+inline void add_held_frame(const int16_t* frame, int32_t velocity, int32_t pan0, int32_t pan1,
+                           int32_t volume, int32_t (&value)[2]) {
+    if constexpr (Channels == 2) {
+        int32_t l = frame[0] * velocity / 128 * pan0 / 64;
+        int32_t r = frame[1] * velocity / 128 * pan1 / 64;
+        if constexpr (Enveloped) {
+            l = l * volume / 128;
+            r = r * volume / 128;
+        }
+        value[0] += l;
+        value[1] += r;
+    } else {
+        int32_t v = (frame[0] + frame[1]) / 2 * velocity / 128 * pan0 / 64;
+        if constexpr (Enveloped)
+            v = v * volume / 128;
+        value[0] += v;
+    }
+}
+
 // The same for a repeating unit whose key is held, the common case, with the branches that
 // cannot fire while the key is down taken out: no release ramp, no release count, no fade.
+// Once the envelope table is used up its last value holds, so the rest of the block runs
+// without looking at it.
 template <int Channels, bool Enveloped>
 void render_held_repeating_unit(const ActiveTone& tone, ToneUnit& unit, double increment,
                                 int32_t frames, BlockValues& values) {
     const int16_t* const pcm = unit.pcm;
-    const uint8_t* const table = unit.envelope_table;
-    const int32_t envelope_length = unit.envelope_length;
     const double body = unit.body;
     const int32_t velocity = tone.velocity;
     const int32_t pan0 = tone.pan_volume[0];
@@ -234,32 +255,23 @@ void render_held_repeating_unit(const ActiveTone& tone, ToneUnit& unit, double i
     double position = unit.position;
     int32_t envelope_pos = unit.envelope_pos;
     int32_t volume = unit.envelope_volume;
-    for (int32_t f = 0; f < frames; ++f) {
-        if (envelope_pos < envelope_length)
-            volume = table[envelope_pos++];
-        const int16_t* frame = pcm + 2 * static_cast<std::size_t>(position);
-        if constexpr (Channels == 2) {
-            int32_t l = frame[0] * velocity / 128 * pan0 / 64;
-            int32_t r = frame[1] * velocity / 128 * pan1 / 64;
-            if constexpr (Enveloped) {
-                l = l * volume / 128;
-                r = r * volume / 128;
-            }
-            values[f][0] += l;
-            values[f][1] += r;
-        } else {
-            int32_t v = (frame[0] + frame[1]) / 2 * velocity / 128 * pan0 / 64;
-            if constexpr (Enveloped)
-                v = v * volume / 128;
-            values[f][0] += v;
-        }
+    auto step = [&](int32_t f) {
+        add_held_frame<Channels, Enveloped>(pcm + 2 * static_cast<std::size_t>(position), velocity,
+                                            pan0, pan1, volume, values[f]);
         position += increment;
         if (position >= body) {
             position -= body;
             if (position >= body)
                 position = 0.0;
         }
+    };
+    int32_t f = 0;
+    for (; f < frames && envelope_pos < unit.envelope_length; ++f) {
+        volume = unit.envelope_table[envelope_pos++];
+        step(f);
     }
+    for (; f < frames; ++f)
+        step(f);
     unit.position = position;
     unit.envelope_pos = envelope_pos;
     unit.envelope_volume = volume;
