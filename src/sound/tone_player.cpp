@@ -331,6 +331,8 @@ void mix(std::span<uint8_t> buffer) {
     if (!set_up.load())
         return;
     std::lock_guard guard(tone_lock);
+    if (state.slot_count == 0)
+        return; // released between the flag check and the lock
     Increments increments;
     compute_increments(increments);
     const auto channels = static_cast<std::size_t>(state.channels);
