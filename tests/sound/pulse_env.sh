@@ -20,7 +20,7 @@ stop_pid() {
 
 case $verb in
 start)
-    "$0" stop "$dir" || true
+    bash "$0" stop "$dir" || true
     rm -rf "$dir"
     mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$HOME"
     chmod 700 "$XDG_RUNTIME_DIR"
