@@ -2,6 +2,7 @@
 #include "tool_run.h"
 
 #include "voice/noise_generator.h"
+#include "voice/render.h"
 #include "voice/voice_file.h"
 #include "voice/wav.h"
 
@@ -143,6 +144,40 @@ TEST(ToolReady, SoxWavBecomesTheReadyFormat) {
     const std::string soxi = "test \"$(soxi -r '" + out + "')\" = 44100 && test \"$(soxi -c '" +
                              out + "')\" = 2 && test \"$(soxi -b '" + out + "')\" = 16";
     EXPECT_EQ(std::system(soxi.c_str()), 0);
+}
+
+TEST(ToolReady, VoiceFileGivesItsFirstUnitsCycle) {
+    tooltest::TempDir dir;
+    qv::Voice voice;
+    ASSERT_TRUE(qv::allocate_units(voice, 2));
+    for (qv::VoiceUnit& unit : voice.units) {
+        unit.volume = 100;
+        unit.pan = 20;
+        unit.tuning = 1.0f;
+        unit.voice_flags = 3;
+        unit.data_flags = 1;
+        unit.wave.kind = qv::WAVE_OVERTONE;
+        unit.wave.point_count = 2;
+        unit.wave.points = {{1, 128}, {3, -64}};
+    }
+    voice.units[1].wave.points[0].y = 5; // the second unit must not be the one written
+    const std::string path = (dir.path / "v.qvvoice").string();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(qv::write_voice(file, voice)) << qv::voice_file_error();
+    std::fclose(file);
+    const std::string out = (dir.path / "v.wav").string();
+    const tooltest::ToolResult r = run_tool({"ready", path, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    qv::PcmSample ready;
+    ASSERT_TRUE(qv::read_wav(out, ready)) << qv::wav_error();
+    EXPECT_EQ(ready.body, qv::WAVE_TABLE_LENGTH);
+    std::vector<int16_t> expected;
+    ASSERT_TRUE(qv::render_unit_wave_table(voice.units[0], expected));
+    ASSERT_EQ(ready.data.size(), expected.size() * 2);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(static_cast<int16_t>(ready.data[2 * i] | ready.data[2 * i + 1] << 8), expected[i])
+            << "sample " << i;
 }
 
 TEST(ToolReady, NoiseDesignBecomesASample) {
