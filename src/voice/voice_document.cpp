@@ -99,7 +99,8 @@ void prepare_unit_for_file(VoiceUnit& unit) {
 bool valid_index(int32_t index) { return index >= 0 && index < UNIT_COUNT; }
 
 bool load_overtones(VoiceUnit& target, const VoiceWave& wave, int32_t index) {
-    if (wave.point_count < 0 || wave.point_count > DOCUMENT_WAVE_POINTS)
+    if (wave.point_count < 0 || wave.point_count > DOCUMENT_WAVE_POINTS ||
+        wave.points.size() < static_cast<std::size_t>(wave.point_count))
         return fail("too many harmonics");
     reset_overtone_wave(target.wave, index);
     for (int32_t j = 0; j < wave.point_count; ++j) {
@@ -112,7 +113,8 @@ bool load_overtones(VoiceUnit& target, const VoiceWave& wave, int32_t index) {
 }
 
 bool load_coordinates(VoiceUnit& target, const VoiceWave& wave) {
-    if (wave.point_count < 0 || wave.point_count > DOCUMENT_WAVE_POINTS)
+    if (wave.point_count < 0 || wave.point_count > DOCUMENT_WAVE_POINTS ||
+        wave.points.size() < static_cast<std::size_t>(wave.point_count))
         return fail("too many wave points");
     for (int32_t j = 0; j < wave.point_count; ++j) {
         const VoicePoint& p = wave.points[static_cast<std::size_t>(j)];
