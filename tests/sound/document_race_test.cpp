@@ -135,7 +135,7 @@ TEST(DocumentRace, EditsAndReloadsWhileEightNotesSound) {
     ::rmdir(folder);
 
     EXPECT_FALSE(listener.failed.load());
-    EXPECT_GT(round, 100);
+    EXPECT_GT(round, 30);
     EXPECT_GT(listener.regions.load(), 10);
     EXPECT_EQ(listener.out_of_range.load(), 0);
     EXPECT_GT(listener.sounding_regions.load(), listener.regions.load() / 2);
