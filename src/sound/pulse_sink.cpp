@@ -76,10 +76,10 @@ private:
 } // namespace
 
 std::unique_ptr<Sink> open_pulse_sink(const SinkFormat& format, std::string& error) {
-    pa_sample_spec spec{};
-    spec.format = format.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    spec.rate = static_cast<uint32_t>(format.rate);
-    spec.channels = static_cast<uint8_t>(format.channels);
+    pa_sample_spec sample_format{};
+    sample_format.format = format.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    sample_format.rate = static_cast<uint32_t>(format.rate);
+    sample_format.channels = static_cast<uint8_t>(format.channels);
 
     const auto region = static_cast<uint32_t>(format.region_bytes());
     pa_buffer_attr attr{};
@@ -91,7 +91,7 @@ std::unique_ptr<Sink> open_pulse_sink(const SinkFormat& format, std::string& err
 
     int err = 0;
     pa_simple* stream = pa_simple_new(nullptr, "quavel Voice", PA_STREAM_PLAYBACK, nullptr, "notes",
-                                      &spec, nullptr, &attr, &err);
+                                      &sample_format, nullptr, &attr, &err);
     if (stream == nullptr) {
         error = std::string("PulseAudio: ") + pa_strerror(err);
         return nullptr;
