@@ -143,10 +143,29 @@ void refit_position(ToneUnit& tone_unit, uint8_t mode) {
 // under the lock the mix holds).
 using Increments = double[TONE_SLOT_MAX][TONE_UNIT_MAX];
 
-// Sums `frames` output frames of every slot into `sums` (zeroed by the caller). A slot reads
-// its delay ring at most 63 frames back, always an entry written earlier in this pass or
-// before it and not yet overwritten, so computing a slot's frames ahead gives the same output
-// as going slot by slot inside each frame. Free slots feed their rings with zeros.
+// Adds a slot's block to `sums` through its delay ring. A slot reads its ring at most 63
+// frames back, always an entry written earlier in this pass or before it and not yet
+// overwritten, so computing a slot's frames ahead gives the same output as going slot by slot
+// inside each frame. Within the block, a frame `delay` or more frames in reads this block's
+// own value; only the frames before it read the ring, and only the last 64 values stay in it.
+template <int Channels>
+void add_delayed(ActiveTone& tone, int32_t first_ring, int32_t frames, const BlockValues& values,
+                 BlockValues& sums) {
+    for (int ch = 0; ch < Channels; ++ch) {
+        int32_t* ring = tone.delay_ring[ch];
+        const int32_t delay = tone.pan_delay[ch];
+        const int32_t from_ring = std::min(delay, frames);
+        for (int32_t f = 0; f < from_ring; ++f)
+            sums[f * Channels + ch] += ring[(first_ring + f - delay) & RING_MASK];
+        for (int32_t f = from_ring; f < frames; ++f)
+            sums[f * Channels + ch] += values[(f - delay) * Channels + ch];
+        for (int32_t f = std::max(0, frames - DELAY_RING_LENGTH); f < frames; ++f)
+            ring[(first_ring + f) & RING_MASK] = values[f * Channels + ch];
+    }
+}
+
+// Sums `frames` output frames of every slot into `sums` (zeroed by the caller). Free slots
+// feed their rings with zeros.
 template <int Channels>
 void mix_block(const Increments& increments, int32_t frames, BlockValues& sums) {
     PlayerState& st = state;
@@ -154,30 +173,32 @@ void mix_block(const Increments& increments, int32_t frames, BlockValues& sums) 
     BlockValues values;
     for (int32_t s = 0; s < st.slot_count; ++s) {
         ActiveTone& tone = st.table[static_cast<std::size_t>(s)];
-        for (int32_t f = 0; f < frames; ++f)
-            values[f][0] = values[f][1] = 0;
+        std::fill_n(values, frames * Channels, 0);
         if (tone.active != 0) {
-            for (int32_t u = 0; u < tone.unit_count; ++u)
-                render_any_unit<Channels>(tone, tone.units[u], increments[s][u], frames, st.fade_frames, values);
+            render_tone<Channels>(tone, increments[s], frames, st.fade_frames, values);
             update_active(tone);
         }
-        for (int ch = 0; ch < Channels; ++ch) {
-            int32_t* ring = tone.delay_ring[ch];
-            const int32_t delay = tone.pan_delay[ch];
-            for (int32_t f = 0; f < frames; ++f) {
-                const int32_t at = (first_ring + f) & RING_MASK;
-                ring[at] = values[f][ch];
-                sums[f][ch] += ring[(at - delay) & RING_MASK];
-            }
-        }
+        add_delayed<Channels>(tone, first_ring, frames, values, sums);
     }
     st.ring_position = (first_ring + frames) & RING_MASK;
 }
 
-// The frame value of a slot sum: shifted to 8 bits for 8-bit output, clamped to the limit.
-inline int32_t frame_value(int32_t sum, int32_t bits, int32_t limit) {
-    const int32_t v = std::clamp(bits == 8 ? sum >> 8 : sum, -limit, limit);
-    return bits == 8 ? v + 128 : v;
+// Adds a block's slot sums to `count` output samples: the sum shifted to 8 bits for 8-bit
+// output and clamped to the limit, then the buffer sample clamped to its own range.
+template <int Bits>
+void add_block(uint8_t* out, const int32_t* sums, std::size_t count, int32_t limit) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if constexpr (Bits == 8) {
+            const int32_t value = std::clamp(sums[i] >> 8, -limit, limit);
+            out[i] = static_cast<uint8_t>(std::clamp(out[i] + value, 1, 255));
+        } else {
+            const auto current = static_cast<int16_t>(static_cast<uint16_t>(out[2 * i] | (out[2 * i + 1] << 8)));
+            const int32_t value = std::clamp(sums[i], -limit, limit);
+            const auto bits = static_cast<uint16_t>(std::clamp(current + value, -32766, 32766));
+            out[2 * i] = static_cast<uint8_t>(bits & 0xFF);
+            out[2 * i + 1] = static_cast<uint8_t>(bits >> 8);
+        }
+    }
 }
 
 void compute_increments(Increments& increments) {
@@ -187,18 +208,6 @@ void compute_increments(Increments& increments) {
             increments[s][u] = static_cast<double>(tone.frequency) * static_cast<double>(tone.units[u].step) *
                                static_cast<double>(state.rate_ratio);
     }
-}
-
-void add_sample(uint8_t* sample, int32_t value, int32_t bits) {
-    if (bits == 8) {
-        sample[0] = static_cast<uint8_t>(std::clamp(sample[0] + value - 128, 1, 255));
-        return;
-    }
-    const auto current = static_cast<int16_t>(static_cast<uint16_t>(sample[0] | (sample[1] << 8)));
-    const int32_t s = std::clamp(current + value, -32766, 32766);
-    const auto bitsv = static_cast<uint16_t>(static_cast<int16_t>(s));
-    sample[0] = static_cast<uint8_t>(bitsv & 0xFF);
-    sample[1] = static_cast<uint8_t>(bitsv >> 8);
 }
 
 void emit_debug_line(int32_t mode, float frea, int32_t vpan, int32_t vel, int32_t tpan) {
@@ -340,23 +349,21 @@ void mix(std::span<uint8_t> buffer) {
     const std::size_t bytes_per_sample = bits == 8 ? 1 : 2;
     const std::size_t samples = buffer.size() / bytes_per_sample;
     const std::size_t frames = (samples + channels - 1) / channels; // a partial frame counts
-    uint8_t* out = buffer.data();
     BlockValues sums;
     for (std::size_t done = 0; done < frames; done += MIX_BLOCK_FRAMES) {
         const auto n = static_cast<int32_t>(std::min<std::size_t>(MIX_BLOCK_FRAMES, frames - done));
-        for (int32_t f = 0; f < n; ++f)
-            sums[f][0] = sums[f][1] = 0;
+        std::fill_n(sums, n * state.channels, 0);
         if (channels == 2)
             mix_block<2>(increments, n, sums);
         else
             mix_block<1>(increments, n, sums);
-        for (int32_t f = 0; f < n; ++f) {
-            for (std::size_t ch = 0; ch < channels; ++ch) {
-                const std::size_t c = (done + static_cast<std::size_t>(f)) * channels + ch;
-                if (c < samples)
-                    add_sample(out + c * bytes_per_sample, frame_value(sums[f][ch], bits, state.sample_limit), bits);
-            }
-        }
+        const std::size_t first = done * channels;
+        const std::size_t count = std::min(static_cast<std::size_t>(n) * channels, samples - first);
+        uint8_t* out = buffer.data() + first * bytes_per_sample;
+        if (bits == 8)
+            add_block<8>(out, sums, count, state.sample_limit);
+        else
+            add_block<16>(out, sums, count, state.sample_limit);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "sound/tone_player.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -68,11 +69,14 @@ inline void advance(ToneUnit& tu, const ActiveTone& tone, double increment) {
 }
 
 constexpr int32_t MIX_BLOCK_FRAMES = 256;
-using BlockValues = int32_t[MIX_BLOCK_FRAMES][2];
+// A block's values, `Channels` per frame, left first.
+using BlockValues = int32_t[MIX_BLOCK_FRAMES * 2];
+using BlockFrames = int16_t[MIX_BLOCK_FRAMES][2]; // PCM frames a unit reads in a block
+using BlockVolumes = int32_t[MIX_BLOCK_FRAMES];   // a unit's envelope volume per frame
 
-// Adds one unit's values for `frames` output frames. A unit depends only on its own state and
-// its tone's fixed settings, so it can run ahead of the other units and slots; a copy in
-// locals keeps its state in registers. A stopped unit never plays again.
+// Adds one unit's values for `frames` output frames, one frame at a time. A unit depends only
+// on its own state and its tone's fixed settings, so it can run ahead of the other units and
+// slots; a copy in locals keeps its state in registers. A stopped unit never plays again.
 template <int Channels>
 void render_unit(const ActiveTone& tone, ToneUnit& unit, double increment, int32_t frames,
                  int32_t fade_frames, BlockValues& values) {
@@ -83,88 +87,156 @@ void render_unit(const ActiveTone& tone, ToneUnit& unit, double increment, int32
             break;
         const int16_t* frame = tu.pcm + 2 * static_cast<std::size_t>(tu.position);
         if constexpr (Channels == 2) {
-            values[f][0] += shape(frame[0], tone, tu, tone.pan_volume[0], fade_frames);
-            values[f][1] += shape(frame[1], tone, tu, tone.pan_volume[1], fade_frames);
+            values[2 * f] += shape(frame[0], tone, tu, tone.pan_volume[0], fade_frames);
+            values[2 * f + 1] += shape(frame[1], tone, tu, tone.pan_volume[1], fade_frames);
         } else {
-            values[f][0] += shape((frame[0] + frame[1]) / 2, tone, tu, tone.pan_volume[0], fade_frames);
+            values[f] += shape((frame[0] + frame[1]) / 2, tone, tu, tone.pan_volume[0], fade_frames);
         }
         advance(tu, tone, increment);
     }
     unit = tu;
 }
 
-// One frame of a held repeating unit at a given envelope volume.
-template <int Channels, bool Enveloped>
-inline void add_held_frame(const int16_t* frame, int32_t velocity, int32_t pan0, int32_t pan1,
-                           int32_t volume, int32_t (&value)[2]) {
-    if constexpr (Channels == 2) {
-        int32_t l = frame[0] * velocity / 128 * pan0 / 64;
-        int32_t r = frame[1] * velocity / 128 * pan1 / 64;
-        if constexpr (Enveloped) {
-            l = l * volume / 128;
-            r = r * volume / 128;
-        }
-        value[0] += l;
-        value[1] += r;
-    } else {
-        int32_t v = (frame[0] + frame[1]) / 2 * velocity / 128 * pan0 / 64;
-        if constexpr (Enveloped)
-            v = v * volume / 128;
-        value[0] += v;
-    }
+// A repeating unit whose key is held, the common case, runs in two passes: a scalar walk
+// that reads the PCM frame at each position, and a shaping pass without any loop-carried
+// state that the compiler can vectorise. While the key is down nothing counts the release, so
+// neither the fade nor an end can happen inside the block.
+// The shaping pass relies on the ranges a started tone has: velocity 0..128, pans 0..64.
+inline bool plays_held_repeating(const ActiveTone& tone, const ToneUnit& unit, int32_t fade_frames) {
+    const auto in = [](int32_t v, int32_t high) { return v >= 0 && v <= high; };
+    return unit.playing > 0 && tone.key_held != 0 && tone.mode != 0 &&
+           unit.release_counter <= tone.release_frames - fade_frames && in(tone.velocity, 128) &&
+           in(tone.pan_volume[0], 64) && in(tone.pan_volume[1], 64);
 }
 
-// The same for a repeating unit whose key is held, the common case, with the branches that
-// cannot fire while the key is down taken out: no release ramp, no release count, no fade.
-// Once the envelope table is used up its last value holds, so the rest of the block runs
-// without looking at it.
-template <int Channels, bool Enveloped>
-void render_held_repeating_unit(const ActiveTone& tone, ToneUnit& unit, double increment,
-                                int32_t frames, BlockValues& values) {
-    const int16_t* const pcm = unit.pcm;
-    const double body = unit.body;
-    const int32_t velocity = tone.velocity;
-    const int32_t pan0 = tone.pan_volume[0];
-    const int32_t pan1 = tone.pan_volume[1];
-    double position = unit.position;
-    int32_t envelope_pos = unit.envelope_pos;
-    int32_t volume = unit.envelope_volume;
-    auto step = [&](int32_t f) {
-        add_held_frame<Channels, Enveloped>(pcm + 2 * static_cast<std::size_t>(position), velocity,
-                                            pan0, pan1, volume, values[f]);
-        position += increment;
-        if (position >= body) {
-            position -= body;
-            if (position >= body)
-                position = 0.0;
-        }
-    };
-    int32_t f = 0;
-    for (; f < frames && envelope_pos < unit.envelope_length; ++f) {
-        volume = unit.envelope_table[envelope_pos++];
-        step(f);
+inline double wrapped(double position, double body) {
+    if (position >= body) {
+        position -= body;
+        if (position >= body)
+            position = 0.0;
     }
-    for (; f < frames; ++f)
-        step(f);
-    unit.position = position;
-    unit.envelope_pos = envelope_pos;
-    unit.envelope_volume = volume;
+    return position;
+}
+
+struct Walk {
+    const int16_t* pcm;
+    double position;
+    double body;
+    double increment;
+    BlockFrames* read;
+};
+
+// The only loop-carried work: each position advances by repeated addition, in the same order
+// as frame by frame, so it is exact. Walking two units in one loop overlaps their chains.
+template <int N>
+void walk_positions(Walk* walks, int32_t frames) {
+    Walk w[N];
+    for (int k = 0; k < N; ++k)
+        w[k] = walks[k];
+    for (int32_t f = 0; f < frames; ++f) {
+        for (int k = 0; k < N; ++k) {
+            // position lies in [0, body) and body fits in int32, so the cast truncates it.
+            const int16_t* frame = w[k].pcm + 2 * static_cast<std::size_t>(static_cast<int32_t>(w[k].position));
+            (*w[k].read)[f][0] = frame[0];
+            (*w[k].read)[f][1] = frame[1];
+            w[k].position = wrapped(w[k].position + w[k].increment, w[k].body);
+        }
+    }
+    for (int k = 0; k < N; ++k)
+        walks[k].position = w[k].position;
+}
+
+// The envelope does not depend on the position: the block takes the table entries still
+// left, then holds the last one. Only an enveloped unit needs the volume of every frame.
+inline void walk_envelope(ToneUnit& unit, int32_t frames, bool per_frame, BlockVolumes& volumes) {
+    const int32_t taken = std::max(0, std::min(frames, unit.envelope_length - unit.envelope_pos));
+    if (taken > 0) {
+        const uint8_t* table = unit.envelope_table + unit.envelope_pos;
+        if (per_frame)
+            for (int32_t f = 0; f < taken; ++f)
+                volumes[f] = table[f];
+        unit.envelope_pos += taken;
+        unit.envelope_volume = table[taken - 1];
+    }
+    if (per_frame)
+        for (int32_t f = taken; f < frames; ++f)
+            volumes[f] = unit.envelope_volume;
+}
+
+// v * factor / divisor, truncating toward zero, with the quotient factor / divisor given
+// exactly (a small integer over a power of two). Exact in single precision: |v| <= 32768 and
+// factor <= 255 keep the product's magnitude below 2^24, so it is represented exactly and the
+// conversion back truncates it as the integer division would.
+inline int32_t scaled(int32_t v, float quotient) {
+    return static_cast<int32_t>(static_cast<float>(v) * quotient);
+}
+
+// Scales the frames a held unit read and adds them, step by step as frame by frame; no step
+// depends on another frame, so the compiler runs several frames at once.
+template <int Channels, bool Enveloped>
+void add_shaped(const BlockFrames& read, const BlockVolumes& volumes, int32_t frames,
+                const ActiveTone& tone, BlockValues& values) {
+    const float velocity = static_cast<float>(tone.velocity) / 128.0f;
+    const float pan0 = static_cast<float>(tone.pan_volume[0]) / 64.0f;
+    const float pan1 = static_cast<float>(tone.pan_volume[1]) / 64.0f;
+    for (int32_t f = 0; f < frames; ++f) {
+        const float volume = static_cast<float>(volumes[f]) / 128.0f;
+        if constexpr (Channels == 2) {
+            int32_t l = scaled(scaled(read[f][0], velocity), pan0);
+            int32_t r = scaled(scaled(read[f][1], velocity), pan1);
+            if constexpr (Enveloped) {
+                l = scaled(l, volume);
+                r = scaled(r, volume);
+            }
+            values[2 * f] += l;
+            values[2 * f + 1] += r;
+        } else {
+            int32_t v = scaled(scaled((read[f][0] + read[f][1]) / 2, velocity), pan0);
+            if constexpr (Enveloped)
+                v = scaled(v, volume);
+            values[f] += v;
+        }
+    }
 }
 
 template <int Channels>
-void render_any_unit(const ActiveTone& tone, ToneUnit& unit, double increment, int32_t frames,
-                     int32_t fade_frames, BlockValues& values) {
-    if (unit.playing <= 0)
-        return;
-    // A held key neither counts the release nor fades, so such a unit cannot stop in a block.
-    if (tone.key_held != 0 && tone.mode != 0 && unit.release_counter <= tone.release_frames - fade_frames) {
-        if (unit.release_length != 0)
-            render_held_repeating_unit<Channels, true>(tone, unit, increment, frames, values);
-        else
-            render_held_repeating_unit<Channels, false>(tone, unit, increment, frames, values);
-        return;
+void add_held(const ToneUnit& unit, const BlockFrames& read, const BlockVolumes& volumes,
+              int32_t frames, const ActiveTone& tone, BlockValues& values) {
+    if (unit.release_length != 0)
+        add_shaped<Channels, true>(read, volumes, frames, tone, values);
+    else
+        add_shaped<Channels, false>(read, volumes, frames, tone, values);
+}
+
+// Adds every unit of a tone for `frames` frames: held repeating units through the two passes
+// (both walked together when both qualify), any other unit frame by frame.
+template <int Channels>
+void render_tone(ActiveTone& tone, const double (&increments)[TONE_UNIT_MAX], int32_t frames,
+                 int32_t fade_frames, BlockValues& values) {
+    BlockFrames read[TONE_UNIT_MAX];
+    BlockVolumes volumes[TONE_UNIT_MAX];
+    Walk walks[TONE_UNIT_MAX];
+    int32_t held[TONE_UNIT_MAX];
+    int held_count = 0;
+    for (int32_t u = 0; u < tone.unit_count; ++u) {
+        ToneUnit& unit = tone.units[u];
+        if (!plays_held_repeating(tone, unit, fade_frames)) {
+            render_unit<Channels>(tone, unit, increments[u], frames, fade_frames, values);
+            continue;
+        }
+        walks[held_count] = {unit.pcm, unit.position, static_cast<double>(unit.body), increments[u], &read[held_count]};
+        held[held_count++] = u;
     }
-    render_unit<Channels>(tone, unit, increment, frames, fade_frames, values);
+    if (held_count == 2)
+        walk_positions<2>(walks, frames);
+    else if (held_count == 1)
+        walk_positions<1>(walks, frames);
+    for (int k = 0; k < held_count; ++k) {
+        ToneUnit& unit = tone.units[held[k]];
+        unit.position = walks[k].position;
+        walk_envelope(unit, frames, unit.release_length != 0, volumes[k]);
+        add_held<Channels>(unit, read[k], volumes[k], frames, tone, values);
+    }
 }
 
 } // namespace qv::tone_mix
