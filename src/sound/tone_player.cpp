@@ -9,12 +9,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 namespace qv {
@@ -156,11 +159,16 @@ void add_delayed(ActiveTone& tone, int32_t first_ring, int32_t frames, const Blo
         const int32_t delay = tone.pan_delay[ch];
         const int32_t from_ring = std::min(delay, frames);
         for (int32_t f = 0; f < from_ring; ++f)
-            sums[f * Channels + ch] += ring[(first_ring + f - delay) & RING_MASK];
+            sums[ch][f] += ring[(first_ring + f - delay) & RING_MASK];
         for (int32_t f = from_ring; f < frames; ++f)
-            sums[f * Channels + ch] += values[(f - delay) * Channels + ch];
-        for (int32_t f = std::max(0, frames - DELAY_RING_LENGTH); f < frames; ++f)
-            ring[(first_ring + f) & RING_MASK] = values[f * Channels + ch];
+            sums[ch][f] += values[ch][f - delay];
+        // The ring keeps the block's last 64 values: at most two runs of it.
+        const int32_t kept = std::min(frames, DELAY_RING_LENGTH);
+        const int32_t* last = values[ch] + (frames - kept);
+        const int32_t at = (first_ring + frames - kept) & RING_MASK;
+        const int32_t run = std::min(kept, DELAY_RING_LENGTH - at);
+        std::copy_n(last, run, ring + at);
+        std::copy_n(last + run, kept - run, ring);
     }
 }
 
@@ -173,7 +181,8 @@ void mix_block(const Increments& increments, int32_t frames, BlockValues& sums) 
     BlockValues values;
     for (int32_t s = 0; s < st.slot_count; ++s) {
         ActiveTone& tone = st.table[static_cast<std::size_t>(s)];
-        std::fill_n(values, frames * Channels, 0);
+        for (int ch = 0; ch < Channels; ++ch)
+            std::fill_n(values[ch], frames, 0);
         if (tone.active != 0) {
             render_tone<Channels>(tone, increments[s], frames, st.fade_frames, values);
             update_active(tone);
@@ -183,22 +192,61 @@ void mix_block(const Increments& increments, int32_t frames, BlockValues& sums) 
     st.ring_position = (first_ring + frames) & RING_MASK;
 }
 
-// Adds a block's slot sums to `count` output samples: the sum shifted to 8 bits for 8-bit
-// output and clamped to the limit, then the buffer sample clamped to its own range.
+// One output sample: the slot sum shifted to 8 bits for 8-bit output and clamped to the
+// limit, added to the buffer sample and clamped to the buffer's own range.
 template <int Bits>
-void add_block(uint8_t* out, const int32_t* sums, std::size_t count, int32_t limit) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if constexpr (Bits == 8) {
-            const int32_t value = std::clamp(sums[i] >> 8, -limit, limit);
-            out[i] = static_cast<uint8_t>(std::clamp(out[i] + value, 1, 255));
-        } else {
-            const auto current = static_cast<int16_t>(static_cast<uint16_t>(out[2 * i] | (out[2 * i + 1] << 8)));
-            const int32_t value = std::clamp(sums[i], -limit, limit);
-            const auto bits = static_cast<uint16_t>(std::clamp(current + value, -32766, 32766));
-            out[2 * i] = static_cast<uint8_t>(bits & 0xFF);
-            out[2 * i + 1] = static_cast<uint8_t>(bits >> 8);
+int32_t added_sample(int32_t current, int32_t sum, int32_t limit) {
+    if constexpr (Bits == 8)
+        return std::clamp(current + std::clamp(sum >> 8, -limit, limit), 1, 255);
+    else
+        return std::clamp(current + std::clamp(sum, -limit, limit), -32766, 32766);
+}
+
+// The buffer's samples: unsigned bytes, or signed 16-bit little-endian.
+template <int Bits>
+using Sample = std::conditional_t<Bits == 8, uint8_t, int16_t>;
+
+template <int Bits>
+Sample<Bits> load_sample(const uint8_t* at) {
+    if constexpr (Bits == 8)
+        return at[0];
+    else
+        return static_cast<int16_t>(static_cast<uint16_t>(at[0] | (at[1] << 8)));
+}
+
+template <int Bits>
+void store_sample(uint8_t* at, int32_t value) {
+    at[0] = static_cast<uint8_t>(value & 0xFF);
+    if constexpr (Bits == 16)
+        at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+}
+
+// Adds a block's slot sums to `count` interleaved output samples (a last frame may be cut).
+// The samples go through a local copy: on a little-endian machine, a plain copy reads and
+// writes them, and the adding loop runs on whole vectors.
+template <int Bits, int Channels>
+void add_block(uint8_t* out, const BlockValues& sums, std::size_t count, int32_t limit) {
+    constexpr std::size_t BYTES = Bits / 8;
+    constexpr bool copy_as_is = Bits == 8 || std::endian::native == std::endian::little;
+    Sample<Bits> samples[2 * MIX_BLOCK_FRAMES];
+    if constexpr (copy_as_is)
+        std::memcpy(samples, out, count * BYTES);
+    else
+        for (std::size_t c = 0; c < count; ++c)
+            samples[c] = load_sample<Bits>(out + c * BYTES);
+    const std::size_t whole = count / Channels;
+    for (std::size_t f = 0; f < whole; ++f)
+        for (std::size_t ch = 0; ch < Channels; ++ch) {
+            Sample<Bits>& sample = samples[f * Channels + ch];
+            sample = static_cast<Sample<Bits>>(added_sample<Bits>(sample, sums[ch][f], limit));
         }
-    }
+    for (std::size_t c = whole * Channels; c < count; ++c) // the first samples of a cut frame
+        samples[c] = static_cast<Sample<Bits>>(added_sample<Bits>(samples[c], sums[c % Channels][whole], limit));
+    if constexpr (copy_as_is)
+        std::memcpy(out, samples, count * BYTES);
+    else
+        for (std::size_t c = 0; c < count; ++c)
+            store_sample<Bits>(out + c * BYTES, samples[c]);
 }
 
 void compute_increments(Increments& increments) {
@@ -352,7 +400,8 @@ void mix(std::span<uint8_t> buffer) {
     BlockValues sums;
     for (std::size_t done = 0; done < frames; done += MIX_BLOCK_FRAMES) {
         const auto n = static_cast<int32_t>(std::min<std::size_t>(MIX_BLOCK_FRAMES, frames - done));
-        std::fill_n(sums, n * state.channels, 0);
+        for (auto& channel : sums)
+            std::fill_n(channel, n, 0);
         if (channels == 2)
             mix_block<2>(increments, n, sums);
         else
@@ -361,9 +410,11 @@ void mix(std::span<uint8_t> buffer) {
         const std::size_t count = std::min(static_cast<std::size_t>(n) * channels, samples - first);
         uint8_t* out = buffer.data() + first * bytes_per_sample;
         if (bits == 8)
-            add_block<8>(out, sums, count, state.sample_limit);
+            channels == 2 ? add_block<8, 2>(out, sums, count, state.sample_limit)
+                          : add_block<8, 1>(out, sums, count, state.sample_limit);
         else
-            add_block<16>(out, sums, count, state.sample_limit);
+            channels == 2 ? add_block<16, 2>(out, sums, count, state.sample_limit)
+                          : add_block<16, 1>(out, sums, count, state.sample_limit);
     }
 }
 

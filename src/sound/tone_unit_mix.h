@@ -69,10 +69,11 @@ inline void advance(ToneUnit& tu, const ActiveTone& tone, double increment) {
 }
 
 constexpr int32_t MIX_BLOCK_FRAMES = 256;
-// A block's values, `Channels` per frame, left first.
-using BlockValues = int32_t[MIX_BLOCK_FRAMES * 2];
-using BlockFrames = int16_t[MIX_BLOCK_FRAMES][2]; // PCM frames a unit reads in a block
-using BlockVolumes = int32_t[MIX_BLOCK_FRAMES];   // a unit's envelope volume per frame
+// A block's values per channel (left, then right), each channel's frames side by side so
+// that the passes over them run on whole vectors.
+using BlockValues = int32_t[2][MIX_BLOCK_FRAMES];
+using BlockFrames = int16_t[2][MIX_BLOCK_FRAMES]; // PCM samples a unit reads in a block
+using BlockVolumes = float[MIX_BLOCK_FRAMES];     // a unit's envelope volume / 128 per frame
 
 // Adds one unit's values for `frames` output frames, one frame at a time. A unit depends only
 // on its own state and its tone's fixed settings, so it can run ahead of the other units and
@@ -87,10 +88,10 @@ void render_unit(const ActiveTone& tone, ToneUnit& unit, double increment, int32
             break;
         const int16_t* frame = tu.pcm + 2 * static_cast<std::size_t>(tu.position);
         if constexpr (Channels == 2) {
-            values[2 * f] += shape(frame[0], tone, tu, tone.pan_volume[0], fade_frames);
-            values[2 * f + 1] += shape(frame[1], tone, tu, tone.pan_volume[1], fade_frames);
+            values[0][f] += shape(frame[0], tone, tu, tone.pan_volume[0], fade_frames);
+            values[1][f] += shape(frame[1], tone, tu, tone.pan_volume[1], fade_frames);
         } else {
-            values[f] += shape((frame[0] + frame[1]) / 2, tone, tu, tone.pan_volume[0], fade_frames);
+            values[0][f] += shape((frame[0] + frame[1]) / 2, tone, tu, tone.pan_volume[0], fade_frames);
         }
         advance(tu, tone, increment);
     }
@@ -137,8 +138,8 @@ void walk_positions(Walk* walks, int32_t frames) {
         for (int k = 0; k < N; ++k) {
             // position lies in [0, body) and body fits in int32, so the cast truncates it.
             const int16_t* frame = w[k].pcm + 2 * static_cast<std::size_t>(static_cast<int32_t>(w[k].position));
-            (*w[k].read)[f][0] = frame[0];
-            (*w[k].read)[f][1] = frame[1];
+            (*w[k].read)[0][f] = frame[0];
+            (*w[k].read)[1][f] = frame[1];
             w[k].position = wrapped(w[k].position + w[k].increment, w[k].body);
         }
     }
@@ -147,20 +148,17 @@ void walk_positions(Walk* walks, int32_t frames) {
 }
 
 // The envelope does not depend on the position: the block takes the table entries still
-// left, then holds the last one. Only an enveloped unit needs the volume of every frame.
-inline void walk_envelope(ToneUnit& unit, int32_t frames, bool per_frame, BlockVolumes& volumes) {
+// left (their volumes go to `volumes`), then holds the last one. Returns how many it took.
+inline int32_t walk_envelope(ToneUnit& unit, int32_t frames, BlockVolumes& volumes) {
     const int32_t taken = std::max(0, std::min(frames, unit.envelope_length - unit.envelope_pos));
-    if (taken > 0) {
-        const uint8_t* table = unit.envelope_table + unit.envelope_pos;
-        if (per_frame)
-            for (int32_t f = 0; f < taken; ++f)
-                volumes[f] = table[f];
-        unit.envelope_pos += taken;
-        unit.envelope_volume = table[taken - 1];
-    }
-    if (per_frame)
-        for (int32_t f = taken; f < frames; ++f)
-            volumes[f] = unit.envelope_volume;
+    if (taken == 0)
+        return 0;
+    const uint8_t* table = unit.envelope_table + unit.envelope_pos;
+    for (int32_t f = 0; f < taken; ++f)
+        volumes[f] = static_cast<float>(table[f]) / 128.0f;
+    unit.envelope_pos += taken;
+    unit.envelope_volume = table[taken - 1];
+    return taken;
 }
 
 // v * factor / divisor, truncating toward zero, with the quotient factor / divisor given
@@ -171,41 +169,45 @@ inline int32_t scaled(int32_t v, float quotient) {
     return static_cast<int32_t>(static_cast<float>(v) * quotient);
 }
 
-// Scales the frames a held unit read and adds them, step by step as frame by frame; no step
-// depends on another frame, so the compiler runs several frames at once.
-template <int Channels, bool Enveloped>
-void add_shaped(const BlockFrames& read, const BlockVolumes& volumes, int32_t frames,
+template <bool Enveloped>
+inline int32_t shaped(int32_t v, float velocity, float pan, float volume) {
+    v = scaled(scaled(v, velocity), pan);
+    return Enveloped ? scaled(v, volume) : v;
+}
+
+// Scales the frames [from, to) a held unit read and adds them, step by step as frame by
+// frame; no step depends on another frame, so the compiler runs several frames at once.
+// `volume(f)` is the envelope volume / 128 of frame f.
+template <int Channels, bool Enveloped, class Volume>
+void add_shaped(const BlockFrames& read, int32_t from, int32_t to, Volume volume,
                 const ActiveTone& tone, BlockValues& values) {
     const float velocity = static_cast<float>(tone.velocity) / 128.0f;
     const float pan0 = static_cast<float>(tone.pan_volume[0]) / 64.0f;
     const float pan1 = static_cast<float>(tone.pan_volume[1]) / 64.0f;
-    for (int32_t f = 0; f < frames; ++f) {
-        const float volume = static_cast<float>(volumes[f]) / 128.0f;
+    for (int32_t f = from; f < to; ++f) {
         if constexpr (Channels == 2) {
-            int32_t l = scaled(scaled(read[f][0], velocity), pan0);
-            int32_t r = scaled(scaled(read[f][1], velocity), pan1);
-            if constexpr (Enveloped) {
-                l = scaled(l, volume);
-                r = scaled(r, volume);
-            }
-            values[2 * f] += l;
-            values[2 * f + 1] += r;
+            values[0][f] += shaped<Enveloped>(read[0][f], velocity, pan0, volume(f));
+            values[1][f] += shaped<Enveloped>(read[1][f], velocity, pan1, volume(f));
         } else {
-            int32_t v = scaled(scaled((read[f][0] + read[f][1]) / 2, velocity), pan0);
-            if constexpr (Enveloped)
-                v = scaled(v, volume);
-            values[f] += v;
+            values[0][f] += shaped<Enveloped>((read[0][f] + read[1][f]) / 2, velocity, pan0, volume(f));
         }
     }
 }
 
+// A held unit's frames: those that walked the envelope table at their own volumes, the rest
+// at the volume the table left. A unit without release ramp ignores its envelope.
 template <int Channels>
-void add_held(const ToneUnit& unit, const BlockFrames& read, const BlockVolumes& volumes,
-              int32_t frames, const ActiveTone& tone, BlockValues& values) {
-    if (unit.release_length != 0)
-        add_shaped<Channels, true>(read, volumes, frames, tone, values);
-    else
-        add_shaped<Channels, false>(read, volumes, frames, tone, values);
+void add_held(ToneUnit& unit, const BlockFrames& read, int32_t frames, const ActiveTone& tone,
+              BlockValues& values) {
+    BlockVolumes volumes;
+    const int32_t taken = walk_envelope(unit, frames, volumes);
+    if (unit.release_length == 0) {
+        add_shaped<Channels, false>(read, 0, frames, [](int32_t) { return 1.0f; }, tone, values);
+        return;
+    }
+    add_shaped<Channels, true>(read, 0, taken, [&](int32_t f) { return volumes[f]; }, tone, values);
+    const float held = static_cast<float>(unit.envelope_volume) / 128.0f;
+    add_shaped<Channels, true>(read, taken, frames, [=](int32_t) { return held; }, tone, values);
 }
 
 // Adds every unit of a tone for `frames` frames: held repeating units through the two passes
@@ -214,7 +216,6 @@ template <int Channels>
 void render_tone(ActiveTone& tone, const double (&increments)[TONE_UNIT_MAX], int32_t frames,
                  int32_t fade_frames, BlockValues& values) {
     BlockFrames read[TONE_UNIT_MAX];
-    BlockVolumes volumes[TONE_UNIT_MAX];
     Walk walks[TONE_UNIT_MAX];
     int32_t held[TONE_UNIT_MAX];
     int held_count = 0;
@@ -234,8 +235,7 @@ void render_tone(ActiveTone& tone, const double (&increments)[TONE_UNIT_MAX], in
     for (int k = 0; k < held_count; ++k) {
         ToneUnit& unit = tone.units[held[k]];
         unit.position = walks[k].position;
-        walk_envelope(unit, frames, unit.release_length != 0, volumes[k]);
-        add_held<Channels>(unit, read[k], volumes[k], frames, tone, values);
+        add_held<Channels>(unit, read[k], frames, tone, values);
     }
 }
 
