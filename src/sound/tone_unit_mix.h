@@ -101,15 +101,17 @@ void render_unit(const ActiveTone& tone, ToneUnit& unit, double increment, int32
 // A repeating unit whose key is held, the common case, runs in two passes: a scalar walk
 // that reads the PCM frame at each position, and a shaping pass without any loop-carried
 // state that the compiler can vectorise. While the key is down nothing counts the release, so
-// neither the fade nor an end can happen inside the block.
-// The shaping pass relies on the ranges a started tone has: velocity 0..128, pans 0..64.
+// neither the fade nor an end can happen inside the block. The shaping pass relies on the
+// ranges a started tone has: velocity 0..128, pans 0..64, volume 0..255.
 inline bool plays_held_repeating(const ActiveTone& tone, const ToneUnit& unit, int32_t fade_frames) {
     const auto in = [](int32_t v, int32_t high) { return v >= 0 && v <= high; };
     return unit.playing > 0 && tone.key_held != 0 && tone.mode != 0 &&
            unit.release_counter <= tone.release_frames - fade_frames && in(tone.velocity, 128) &&
-           in(tone.pan_volume[0], 64) && in(tone.pan_volume[1], 64);
+           in(tone.pan_volume[0], 64) && in(tone.pan_volume[1], 64) && in(unit.envelope_volume, 255);
 }
 
+// A repeating unit's position after the body's end: back by one body, or to 0 when that is
+// not enough.
 inline double wrapped(double position, double body) {
     if (position >= body) {
         position -= body;
