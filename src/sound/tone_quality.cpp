@@ -104,6 +104,9 @@ float parse_buffer_text(std::string_view text) {
         negative = text[at++] == '-';
     float value = 0.0f;
     const char* first = text.data() + at;
+    // from_chars takes a minus of its own: a second sign would slip through it.
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        return BUFFER_TEXT_NOT_A_NUMBER;
     const auto result = std::from_chars(first, text.data() + text.size(), value);
     if (result.ec == std::errc::invalid_argument || first == text.data() + text.size())
         return BUFFER_TEXT_NOT_A_NUMBER;

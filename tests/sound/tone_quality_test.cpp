@@ -229,6 +229,7 @@ TEST_F(ToneQualityTest, BufferTextIsReadLikeScanfAndRangeChecked) {
         {"1.001", 1.001f, false}, {"abc", 0.1f, true},    {"", 0.0f, false},
         {"   ", 0.0f, false},     {" 0.5sec", 0.5f, true}, {"+0.2", 0.2f, true},
         {"-0.5", -0.5f, false},   {".", 0.1f, true},       {"0.0099999999", 0.0099999f, false}, // only 9 characters are read
+        {"--0.5", 0.1f, true},    {"+-0.5", 0.1f, true}, // one sign only, then a number
     };
     for (const auto& c : cases) {
         qv::ConfigControls controls;
