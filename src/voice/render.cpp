@@ -284,10 +284,13 @@ bool build_envelopes(Voice& voice) {
         ready.release_length = 0;
     }
     const std::size_t n = std::min(voice.units.size(), voice.ready.size());
+    std::size_t total = 0;
     for (std::size_t u = 0; u < n; ++u) {
         ReadySample& ready = voice.ready[u];
-        if (!build_unit_envelope(voice.units[u], rate, ready.envelope_table,
-                                 ready.release_length)) {
+        const bool built = build_unit_envelope(voice.units[u], rate, ready.envelope_table,
+                                               ready.release_length);
+        total += ready.envelope_table.size();
+        if (!built || total > ENVELOPE_MAX_VOICE_BYTES) {
             for (ReadySample& r : voice.ready) {
                 std::vector<uint8_t>().swap(r.envelope_table);
                 r.envelope_length = 0;

@@ -4,6 +4,7 @@
 
 #include "voice/voice.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -20,6 +21,10 @@ constexpr int32_t READY_BITS = 16;
 constexpr int32_t ENVELOPE_MAX_SECONDS = 120;
 // No output device runs faster; a higher published rate is refused rather than trusted.
 constexpr int32_t ENVELOPE_MAX_RATE = 384000;
+// Envelope tables of one voice together. A voice file spends about 15 bytes on a unit whose
+// table may be ENVELOPE_MAX_SECONDS long, so without a budget a small file could ask for more
+// memory than the machine has; the editor's voices need a few megabytes at most.
+constexpr std::size_t ENVELOPE_MAX_VOICE_BYTES = std::size_t{64} << 20;
 
 // The wave that the evaluation functions read. `points` is not owned.
 struct WaveSource {
@@ -66,8 +71,9 @@ bool update_wave_tables(Voice& voice);
 bool build_unit_envelope(const VoiceUnit& unit, int32_t rate, std::vector<uint8_t>& table_out,
                          int32_t& release_length_out);
 
-// Rebuilds every unit's envelope table and release length at the published output rate. On
-// failure every unit is left without a table (length 0) and the result is false.
+// Rebuilds every unit's envelope table and release length at the published output rate. Tables
+// beyond ENVELOPE_MAX_VOICE_BYTES in all fail as an allocation failure would. On failure every
+// unit is left without a table (length 0) and the result is false.
 bool build_envelopes(Voice& voice);
 
 } // namespace qv

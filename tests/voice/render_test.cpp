@@ -294,4 +294,20 @@ TEST(Envelope, BuildEnvelopesUsesTheOutputRateAndFailsWhole) {
     qv::RenderFormat::set(0, 0, 0);
 }
 
+// Each unit costs about 15 bytes of file but asks for a two-minute table: a small hand-made
+// file with many such units must fail, not take all the memory there is.
+TEST(Envelope, ManyLongEnvelopesFailTogetherInsteadOfExhaustingMemory) {
+    qv::RenderFormat::set(2, 44100, 16);
+    qv::Voice voice;
+    ASSERT_TRUE(qv::allocate_units(voice, 16));
+    for (qv::VoiceUnit& unit : voice.units)
+        unit = envelope_unit(1, {{120, 128}}, {{0, 0}});
+    EXPECT_FALSE(qv::build_envelopes(voice));
+    for (const qv::ReadySample& ready : voice.ready) {
+        EXPECT_TRUE(ready.envelope_table.empty());
+        EXPECT_EQ(ready.envelope_length, 0);
+    }
+    qv::RenderFormat::set(0, 0, 0);
+}
+
 } // namespace
