@@ -39,8 +39,8 @@ constexpr std::size_t MAX_RESOURCE_NAME_LENGTH = 14;
 
 enum class SlotOrigin : int32_t { Empty = 0, Blank = 1, Bitmap = 2 };
 
-// Whether a slot's surface lives where the platform can lose it. System memory is never lost,
-// so its contents survive a loss; video memory is restored from the slot's origin.
+// Where a slot's surface lives. A loss takes every surface away until it is restored, but
+// system memory keeps its contents through it; video memory is refilled from the slot's origin.
 enum class Placement : int32_t { VideoMemory = 0, SystemMemory = 1 };
 
 // A free slot has no surface and an all-zero record.
