@@ -3,7 +3,9 @@
 #include "voice/byte_stream.h"
 
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace qv {
 
@@ -11,19 +13,35 @@ namespace {
 constexpr int VARINT_MAX_BYTES = 5;
 }
 
+std::FILE* open_regular_file(const std::string& path, uint64_t& size) {
+    // Without O_NONBLOCK, opening a named pipe blocks until something writes to it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        ::close(fd);
+        return nullptr;
+    }
+    size = static_cast<uint64_t>(info.st_size);
+    return file;
+}
+
 bool open_file(ByteStream& stream, const std::string& path) {
     close(stream);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    uint64_t size = 0;
+    std::FILE* file = open_regular_file(path, size);
     if (file == nullptr)
         return false;
-    struct stat info {};
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-        std::fclose(file);
-        return false;
-    }
     stream.is_file = true;
     stream.file = file;
-    stream.size = static_cast<uint64_t>(info.st_size);
+    stream.size = size;
     return true;
 }
 

@@ -21,6 +21,10 @@ struct ByteStream {
 // Opens `path` for binary reading. False if it cannot be opened (or is not a regular file).
 bool open_file(ByteStream& stream, const std::string& path);
 
+// Opens a regular file for binary reading and gives its size; nullptr for anything else. A
+// named pipe or device is refused at once instead of waiting for a writer.
+std::FILE* open_regular_file(const std::string& path, uint64_t& size);
+
 // Reads from `bytes`, which must outlive the stream.
 void open_memory(ByteStream& stream, std::span<const uint8_t> bytes);
 

@@ -3,10 +3,10 @@
 #include "voice/wav.h"
 
 #include "voice/allocation.h"
+#include "voice/byte_stream.h"
 
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace qv {
 
@@ -147,20 +147,14 @@ bool read_from(WavSource& in, PcmSample& sample) {
 } // namespace
 
 bool read_wav(const std::string& path, PcmSample& sample) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    uint64_t size = 0;
+    std::FILE* file = open_regular_file(path, size);
     if (file == nullptr) {
         release_pcm(sample);
-        return fail("cannot open the file");
+        return fail("cannot open the file (or it is not a regular file)");
     }
-    struct stat info {};
-    bool ok = false;
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-        release_pcm(sample);
-        fail("not a regular file");
-    } else {
-        WavSource in(file, static_cast<uint64_t>(info.st_size));
-        ok = read_from(in, sample);
-    }
+    WavSource in(file, size);
+    const bool ok = read_from(in, sample);
     std::fclose(file);
     return ok;
 }

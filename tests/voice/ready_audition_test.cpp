@@ -8,9 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -248,6 +254,35 @@ TEST_F(Audition, OggUnknownAndUnreadableFiles) {
         EXPECT_FALSE(r.described) << name;
         EXPECT_FALSE(r.start_note) << name;
         EXPECT_FALSE(r.error.empty()) << name;
+    }
+}
+
+// The browser lists whatever has a known extension; a named pipe among them must be refused at
+// once, not hang the preview until some other program writes to it.
+TEST_F(Audition, NamedPipesAreRefusedWithoutWaiting) {
+    for (const char* name : {"pipe.wav", "pipe.qvvoice", "pipe.qvnoise"}) {
+        const std::string fifo = path(name);
+        std::remove(fifo.c_str());
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << name;
+        std::atomic<bool> done{false};
+        qv::AuditionResult r;
+        std::thread preview([&] {
+            qv::Voice pipe_voice;
+            r = qv::prepare_audition(fifo, false, pipe_voice);
+            done = true;
+        });
+        for (int waited = 0; waited < 200 && !done; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(done) << name << " waited for a writer";
+        if (!done) { // let the stuck open return: a writer arriving and leaving
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+        preview.join();
+        EXPECT_TRUE(r.recognised) << name;
+        EXPECT_FALSE(r.start_note) << name;
+        std::remove(fifo.c_str());
     }
 }
 
