@@ -2,6 +2,7 @@
 #include "voice/wav_writer.h"
 
 #include "voice/allocation.h"
+#include "voice/atomic_file.h"
 
 #include <cstdio>
 
@@ -63,11 +64,10 @@ bool write_wav_file(const std::string& path, int32_t channels, int32_t rate, int
     std::vector<uint8_t> bytes;
     if (!wav_file_bytes(bytes, channels, rate, bits, data))
         return false;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    // Written aside and renamed, so a failed write leaves no truncated file behind.
+    return write_file_atomically(path, [&bytes](std::FILE* file) {
+        return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    });
 }
 
 } // namespace qv

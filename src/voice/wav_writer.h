@@ -14,7 +14,8 @@ namespace qv {
 bool wav_file_bytes(std::vector<uint8_t>& out, int32_t channels, int32_t rate, int32_t bits,
                     std::span<const uint8_t> data);
 
-// Writes the file; false on the conditions above or when the file cannot be written.
+// Writes the file; false on the conditions above or when the file cannot be written, in which
+// case a file already at `path` is left as it was.
 bool write_wav_file(const std::string& path, int32_t channels, int32_t rate, int32_t bits,
                     std::span<const uint8_t> data);
 

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -249,6 +251,26 @@ TEST(WavWriter, WritesWhatTheReaderReadsBack) {
     EXPECT_FALSE(qv::wav_file_bytes(file, 2, 44100, 16, std::vector<uint8_t>{1, 2, 3}));
     EXPECT_FALSE(qv::wav_file_bytes(file, 2, 0, 16, data));
     EXPECT_FALSE(qv::write_wav_file("/nonexistent/qv/out.wav", 2, 44100, 16, data));
+}
+
+// A write cut short (here by a file-size limit) leaves the earlier file as it was, not a
+// truncated WAV under its name.
+TEST(WavWriter, AFailedWriteKeepsTheFileThatWasThere) {
+    const std::string out = testing::TempDir() + "/qv_kept.wav";
+    ASSERT_TRUE(qv::write_wav_file(out, 2, 44100, 16, std::vector<uint8_t>(400, 1)));
+    const std::vector<uint8_t> before = slurp(out);
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 2000;
+    void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool written = qv::write_wav_file(out, 2, 44100, 16, std::vector<uint8_t>(8000, 2));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(slurp(out), before);
+    std::remove(out.c_str());
 }
 
 // --- copy and conversion ------------------------------------------------------------------------
