@@ -2,6 +2,8 @@
 // and whatever the device grants kept.
 #include "sound/sink.h"
 
+#include "sound/alsa_levels.h"
+
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
@@ -15,12 +17,7 @@ namespace {
 
 constexpr int WAIT_SLICE_MS = 20; // how often a waiting refill thread looks at its stop flag
 
-// Free frames in the device buffer at which one more region goes in: then two regions are
-// queued (or the whole buffer, when the device granted less than two).
-snd_pcm_uframes_t wake_avail(snd_pcm_uframes_t region, snd_pcm_uframes_t buffer) {
-    const snd_pcm_uframes_t fill = std::max(region, std::min(2 * region, buffer));
-    return std::min(buffer, buffer - fill + region);
-}
+using alsa_levels::wake_avail;
 
 // ALSA prints its own diagnostics to stderr; the reason reaches the caller through `error`.
 void quiet_alsa_errors(const char*, int, const char*, int, const char*, ...) {}
@@ -138,7 +135,8 @@ int configure(snd_pcm_t* pcm, const SinkFormat& format, snd_pcm_uframes_t& perio
     if ((err = snd_pcm_sw_params_current(pcm, sw)) < 0)
         return err;
     snd_pcm_sw_params_set_avail_min(pcm, sw, wake_avail(static_cast<snd_pcm_uframes_t>(format.buffer_frames), buffer));
-    snd_pcm_sw_params_set_start_threshold(pcm, sw, std::min<snd_pcm_uframes_t>(2 * period, buffer));
+    snd_pcm_sw_params_set_start_threshold(
+        pcm, sw, alsa_levels::start_threshold(static_cast<snd_pcm_uframes_t>(format.buffer_frames), period, buffer));
     if ((err = snd_pcm_sw_params(pcm, sw)) < 0)
         return err;
     step = "prepare";
@@ -178,7 +176,7 @@ std::unique_ptr<Sink> open_alsa_sink(const SinkFormat& format, std::string& erro
     }
     // Silence in both regions, so the device plays silence until the first refill.
     const auto region_frames = static_cast<snd_pcm_uframes_t>(format.buffer_frames);
-    for (snd_pcm_uframes_t i = 0; i < 2 && (i + 1) * region_frames <= buffer; ++i)
+    for (snd_pcm_uframes_t i = 0; i < alsa_levels::prefill_regions(region_frames, buffer); ++i)
         sink->write(silence);
     return sink;
 }

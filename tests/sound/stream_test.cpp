@@ -1,5 +1,6 @@
 // The sound stream on the memory device: the refill thread, silence then mix, the open and
 // close rules.
+#include "sound/alsa_levels.h"
 #include "sound/stream.h"
 #include "sound/tone_player.h"
 #include "voice/pitch_table.h"
@@ -44,6 +45,30 @@ TEST(BufferFrames, AreTheIntegerPartOfRateTimesSeconds) {
     EXPECT_EQ(buffer_frames_for(11025, 0.01), 110);
     EXPECT_EQ(buffer_frames_for(22050, 1.0), 22050);
     EXPECT_EQ(buffer_frames_for(44100, 0.0505), 2227);
+}
+
+// Whatever period and buffer ALSA grants, the device starts: either the silence written at
+// open reaches the start threshold, or the refill thread finds room to write more before it.
+TEST(AlsaLevels, EveryGrantedBufferStartsPlaying) {
+    using namespace alsa_levels;
+    const struct { Frames region, period, buffer; } cases[] = {
+        {4410, 4410, 8820},   {4410, 4410, 13230}, // as asked; the pulse plugin's three periods
+        {4410, 4096, 8192},   {2205, 2048, 4096},  // power-of-two periods under two regions
+        {4410, 1024, 4096},   {44100, 16384, 32768}, // a buffer shorter than one region
+        {110, 64, 256},       {441, 512, 1024},
+    };
+    for (const auto& c : cases) {
+        const Frames threshold = start_threshold(c.region, c.period, c.buffer);
+        Frames queued = prefill_regions(c.region, c.buffer) * c.region;
+        for (int refill = 0; refill < 3 && queued < threshold; ++refill) {
+            ASSERT_GE(c.buffer - queued, wake_avail(c.region, c.buffer))
+                << "stalls before playing: region " << c.region << ", period " << c.period
+                << ", buffer " << c.buffer;
+            queued += std::min(c.region, c.buffer - queued);
+        }
+        EXPECT_GE(queued, threshold) << c.region << "/" << c.period << "/" << c.buffer;
+        EXPECT_GT(threshold, 0u);
+    }
 }
 
 TEST_F(StreamTest, AStreamWithoutTonesProducesSilenceInItsFormat) {
