@@ -60,8 +60,9 @@ void expect_fast_failure(StreamDevice device, const char* reason_start) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(SoundStream::open(s, STREAM_TONE_SLOTS));
     const auto took = std::chrono::steady_clock::now() - start;
-    // Fails within about a second instead of hanging.
-    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    // The open gives up after one second; the margin only absorbs a loaded machine, a hang
+    // still fails here.
+    EXPECT_LT(took, std::chrono::milliseconds(3000));
     EXPECT_EQ(SoundStream::last_error().rfind(reason_start, 0), 0u) << SoundStream::last_error();
     EXPECT_FALSE(TonePlayer::is_set_up());
     EXPECT_FALSE(SoundStream::is_open());

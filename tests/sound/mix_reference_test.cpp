@@ -146,12 +146,12 @@ int32_t pick(Random& random, int32_t low, int32_t high) {
     return std::uniform_int_distribution<int32_t>(low, high)(random);
 }
 
-test::UnitSpec random_unit(Random& random) {
+test::UnitData random_unit(Random& random) {
     const int32_t frames = pick(random, 1, 700);
     std::vector<int16_t> pcm(static_cast<std::size_t>(frames) * 2);
     for (int16_t& s : pcm) // now and then the extremes, where truncation and clamps bite
         s = static_cast<int16_t>(pick(random, 0, 9) == 0 ? (pick(random, 0, 1) ? 32767 : -32768) : pick(random, -32768, 32767));
-    test::UnitSpec unit{pcm};
+    test::UnitData unit{pcm};
     unit.body = pick(random, 1, frames);
     unit.tail = pick(random, 0, 2) == 0 ? pick(random, 1, 50) : 0;
     if (pick(random, 0, 2) != 0)
@@ -162,7 +162,7 @@ test::UnitSpec random_unit(Random& random) {
 }
 
 Voice random_voice(Random& random) {
-    std::vector<test::UnitSpec> units;
+    std::vector<test::UnitData> units;
     for (int32_t u = pick(random, 1, 2); u > 0; --u)
         units.push_back(random_unit(random));
     Voice voice = test::make_voice(units);

@@ -11,8 +11,8 @@ namespace qv::test {
 
 // One unit per entry of `units`; each plays its PCM at the rendered rate (basic key 0x4500,
 // tuning 1.0), so a tone at frequency 1.0 reads one ready frame per 44100 Hz output frame.
-struct UnitSpec {
-    UnitSpec(std::vector<int16_t> frames) : pcm(std::move(frames)) {} // NOLINT: implicit on purpose
+struct UnitData {
+    UnitData(std::vector<int16_t> frames) : pcm(std::move(frames)) {} // NOLINT: implicit on purpose
     std::vector<int16_t> pcm; // stereo frames, left first
     int32_t body = -1;        // -1: every frame of pcm
     int32_t tail = 0;
@@ -20,7 +20,7 @@ struct UnitSpec {
     int32_t release_length = 0;
 };
 
-inline Voice make_voice(const std::vector<UnitSpec>& units) {
+inline Voice make_voice(const std::vector<UnitData>& units) {
     Voice voice;
     allocate_units(voice, static_cast<int32_t>(units.size()));
     for (std::size_t u = 0; u < units.size(); ++u) {

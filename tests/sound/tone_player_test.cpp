@@ -126,7 +126,7 @@ TEST_F(TonePlayerTest, ReleaseLengthsFollowTheEnvelopeReleaseAndTail) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << " envelope " << c.envelope
                                         << " release " << c.release << " tail " << c.tail);
         open();
-        test::UnitSpec unit{constant_pcm(20000, 1000, 1000)};
+        test::UnitData unit{constant_pcm(20000, 1000, 1000)};
         unit.tail = c.tail;
         unit.release_length = c.release;
         if (c.envelope)
@@ -167,7 +167,7 @@ TEST_F(TonePlayerTest, RepeatModeWithoutEnvelopeFadesOverTheLastTenMilliseconds)
 
 TEST_F(TonePlayerTest, EnvelopeHoldsItsLastValueAndReleaseRampsFromTheCurrentVolume) {
     open();
-    test::UnitSpec unit{constant_pcm(100, 1280, 1280)};
+    test::UnitData unit{constant_pcm(100, 1280, 1280)};
     unit.envelope = {32, 64, 128};
     unit.release_length = 4;
     const Voice voice = make_voice({unit});
@@ -279,7 +279,7 @@ TEST_F(TonePlayerTest, ANewToneInASlotStillHearsThePreviousTonesDelayedTail) {
 // Whatever the region sizes, the frames are the same: a note's state, its delay ring and the
 // ring position carry over from one mix call to the next.
 TEST_F(TonePlayerTest, RegionSizesDoNotChangeTheOutput) {
-    test::UnitSpec enveloped{counting_pcm(300)};
+    test::UnitData enveloped{counting_pcm(300)};
     enveloped.envelope = {0, 40, 80, 120, 128, 100, 90};
     enveloped.release_length = 700;
     const Voice voice = make_voice({enveloped, {counting_pcm(97)}});
@@ -402,7 +402,7 @@ TEST_F(TonePlayerTest, HostileReadySamplesAndFactorsArePlayedSafely) {
 
 TEST_F(TonePlayerTest, HugeReleaseLengthRampsWithoutOverflow) {
     open();
-    test::UnitSpec unit{constant_pcm(10, 12800, 12800)};
+    test::UnitData unit{constant_pcm(10, 12800, 12800)};
     unit.envelope = {128};
     unit.release_length = INT32_MAX;
     const Voice voice = make_voice({unit});
